@@ -1,0 +1,119 @@
+# Build functions shared by every subsystem.
+#
+#   eegmex_core(<name> SOURCES ... [LIBS ...])
+#       static library of plain C++ (no host headers); includes are rooted at
+#       the project's top, e.g. #include "lowrank/pivoted_icf.h".
+#   eegmex_mex(<deliverable> SOURCE <subsystem>/<deliverable>.cpp
+#              [LIBS ...] [HELP <stub.m>])
+#       the deliverable as an Octave MEX file build/mex/<deliverable>.mex
+#       (with its help stub beside it) and as a stand-in host module
+#       build/standin/<deliverable>.so.
+#   eegmex_gtest(<name> SOURCES ... [LIBS ...])
+#       GoogleTest executable under ctest; it may load stand-in modules with
+#       standin::call("<deliverable>", ...).
+#   eegmex_octave_test(<name> SCRIPT <file.m>)
+#       runs the script in octave-cli with build/mex and tests/octave on the
+#       path; any uncaught error fails the test.
+#   eegmex_bench(<name> SOURCES ... [LIBS ...])
+#       Google Benchmark executable in build/bench/.
+
+set(EEGMEX_MEX_DIR ${CMAKE_BINARY_DIR}/mex)
+set(EEGMEX_STANDIN_DIR ${CMAKE_BINARY_DIR}/standin)
+set(EEGMEX_BENCH_DIR ${CMAKE_BINARY_DIR}/bench)
+file(MAKE_DIRECTORY ${EEGMEX_MEX_DIR} ${EEGMEX_STANDIN_DIR})
+
+# Results are fixed to the last bit by the stated accumulation orders: no
+# contraction into fused multiply-adds, no fast-math, anywhere.
+add_compile_options(-ffp-contract=off -fno-fast-math -Wall -Wextra
+                    $<$<COMPILE_LANGUAGE:C>:-Werror=implicit-function-declaration>)
+
+if(EEGMEX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+  set(EEGMEX_OCTAVE OFF)
+  set(EEGMEX_BENCH OFF)
+endif()
+
+if(EEGMEX_OCTAVE)
+  find_program(EEGMEX_MKOCTFILE mkoctfile REQUIRED)
+  find_program(EEGMEX_OCTAVE_CLI octave-cli REQUIRED)
+  execute_process(COMMAND ${EEGMEX_MKOCTFILE} -p OCTINCLUDEDIR
+                  OUTPUT_VARIABLE _oct_inc OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${EEGMEX_MKOCTFILE} -p OCTLIBDIR
+                  OUTPUT_VARIABLE _oct_lib OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(_oct_inc_parent ${_oct_inc} DIRECTORY)
+  set(EEGMEX_OCTAVE_INCLUDES ${_oct_inc_parent} ${_oct_inc})
+  find_library(EEGMEX_OCTINTERP octinterp PATHS ${_oct_lib} REQUIRED)
+  find_library(EEGMEX_OCTLIB octave PATHS ${_oct_lib} REQUIRED)
+  message(STATUS "Octave MEX headers: ${_oct_inc}")
+endif()
+
+function(eegmex_core name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(A_LIBS)
+    target_link_libraries(${name} PUBLIC ${A_LIBS})
+  endif()
+endfunction()
+
+function(eegmex_mex name)
+  cmake_parse_arguments(A "" "SOURCE;HELP" "LIBS" ${ARGN})
+  if(EEGMEX_OCTAVE)
+    add_library(${name}_oct MODULE ${A_SOURCE})
+    target_include_directories(${name}_oct PRIVATE ${PROJECT_SOURCE_DIR} ${EEGMEX_OCTAVE_INCLUDES})
+    target_compile_definitions(${name}_oct PRIVATE EEGMEX_HOST_OCTAVE=1)
+    target_link_libraries(${name}_oct PRIVATE ${A_LIBS}
+                          ${EEGMEX_OCTINTERP} ${EEGMEX_OCTLIB})
+    target_link_options(${name}_oct PRIVATE -Wl,-Bsymbolic)
+    set_target_properties(${name}_oct PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX ".mex"
+                          LIBRARY_OUTPUT_DIRECTORY ${EEGMEX_MEX_DIR})
+    if(A_HELP)
+      configure_file(${A_HELP} ${EEGMEX_MEX_DIR}/${name}.m COPYONLY)
+    endif()
+  endif()
+  add_library(${name}_standin MODULE ${A_SOURCE})
+  target_include_directories(${name}_standin PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name}_standin PRIVATE ${A_LIBS} eegmex_standin)
+  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX ".so"
+                        LIBRARY_OUTPUT_DIRECTORY ${EEGMEX_STANDIN_DIR})
+  set_property(GLOBAL APPEND PROPERTY EEGMEX_STANDIN_MODULES ${name}_standin)
+endfunction()
+
+function(eegmex_gtest name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} eegmex_standin GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE EEGMEX_STANDIN_DIR="${EEGMEX_STANDIN_DIR}"
+                             EEGMEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS standin)
+endfunction()
+
+function(eegmex_octave_test name)
+  cmake_parse_arguments(A "" "SCRIPT" "" ${ARGN})
+  if(NOT EEGMEX_OCTAVE)
+    return()
+  endif()
+  get_filename_component(_script ${A_SCRIPT} ABSOLUTE)
+  add_test(NAME octave_${name}
+           COMMAND ${EEGMEX_OCTAVE_CLI} --no-history --no-init-file --quiet --no-window-system
+                   --eval "addpath('${EEGMEX_MEX_DIR}'); addpath('${PROJECT_SOURCE_DIR}/tests/octave'); source('${_script}');")
+  set_tests_properties(octave_${name} PROPERTIES LABELS octave
+                       ENVIRONMENT "EEGMEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+function(eegmex_bench name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT EEGMEX_BENCH)
+    return()
+  endif()
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} eegmex_standin benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE EEGMEX_STANDIN_DIR="${EEGMEX_STANDIN_DIR}")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${EEGMEX_BENCH_DIR})
+endfunction()

@@ -1,0 +1,34 @@
+% eegmex: native extensions for an EEG and machine-learning workflow.
+%
+% Amplifier acquisition
+%   acq_start             - Load the amplifier driver, probe its status, start a session.
+%   acq_fetch             - Fetch the sweeps that arrived since the previous fetch.
+%   acq_stop              - Stop the session, close the driver, free the ring.
+%   ampsim_path           - Path of the simulated amplifier driver.
+%
+% Support-vector kernels
+%   gram_square           - Square Gram matrix of a data matrix under an SVM model's kernel.
+%   gram_pair             - Kernel value of two rows under an SVM model's kernel.
+%
+% Linear models
+%   linmodel_score        - Score test instances with a liblinear model struct.
+%   linmodel_read         - Read a liblinear model file into a model struct.
+%
+% Low-rank kernel factorization (pivoted incomplete Cholesky)
+%   icf_rbf               - Gaussian kernel.
+%   icf_dotpower          - Polynomial kernel.
+%   icf_ortho             - Hermite-type kernel.
+%   icf_matrix            - A given kernel matrix.
+%
+% Integer lattices and multi-index sets
+%   linidx_coords         - Linear indices to grid coordinates.
+%   lattice_frontier      - Admissible forward neighbours of a downward-closed set.
+%   lattice_frontier_full - Admissible forward neighbours, with their parents.
+%   lattice_extend        - Forward steps of one multi-index past a blocking set.
+%   lattice_mismatch      - Coordinate mismatch counts against a set.
+%   lattice_nearest       - Member with the fewest mismatches.
+%
+% Packed symmetric single-precision matrices
+%   tri_pack_f32          - Pack a symmetric matrix into a triangle vector.
+%   tri_unpack_f32        - Unpack a triangle vector into a symmetric matrix.
+%   tri_qform_f32         - Quadratic form x'*S*x with a packed S.

@@ -1,0 +1,68 @@
+// Argument checks and outputs shared by the factorization entries.
+// Entry-side only: includes the host interface.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "host/mexhost.h"
+#include "lowrank/pivoted_icf.h"
+
+namespace lowrank {
+
+// Raises "<deliverable>:<condition>".
+template <class... Args>
+[[noreturn]] void fail(const char* deliverable, const char* condition, const char* fmt, Args... args) {
+  char id[128];
+  std::snprintf(id, sizeof id, "%s:%s", deliverable, condition);
+  host::fail(id, fmt, args...);
+}
+
+// Inputs 0 … count-1 must be real, dense double arrays; inputs from
+// first_scalar on must hold at least one element (their first is read).
+inline void check_real_double_inputs(const char* deliverable, const mxArray* const* prhs, int count,
+                                     int first_scalar) {
+  for (int k = 0; k < count; ++k) {
+    if (!host::is_real_double(prhs[k]))
+      fail(deliverable, "notDouble", "Input %d must be a real, full double array.", k + 1);
+    if (k >= first_scalar && host::numel(prhs[k]) == 0)
+      fail(deliverable, "emptyInput", "Input %d must not be empty.", k + 1);
+  }
+}
+
+// A count read from the first element, truncated toward zero; it must be a
+// finite value in 0 … 2147483647.
+inline int64_t read_count(const char* deliverable, const char* what, const mxArray* a) {
+  const double v = mxGetPr(a)[0];
+  if (std::isnan(v)) fail(deliverable, "badCount", "%s must be a number, not NaN.", what);
+  const double t = std::trunc(v);
+  if (t < 0) fail(deliverable, "negativeCount", "%s must not be negative.", what);
+  if (t > 2147483647.0) fail(deliverable, "tooLarge", "%s must not exceed 2147483647.", what);
+  return static_cast<int64_t>(t);
+}
+
+// Initial factor capacity from the data's row count and the expected rank
+// (0: default).  The factor never needs more than n + 1 columns, so the
+// buffer is not sized beyond that.
+inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
+  int64_t capacity = initial_capacity(d, expected_rank);
+  if (capacity > n + 1) capacity = n + 1;
+  if (capacity < 1) capacity = 1;
+  return static_cast<int32_t>(capacity);
+}
+
+// Output 1: the n × rank factor; output 2 (when requested): the 0-based pivot
+// order as a 1 × n row of doubles.
+inline void make_factor_outputs(const IcfResult& r, size_t n, int nlhs, mxArray* plhs[]) {
+  plhs[0] = mxCreateDoubleMatrix(static_cast<mwSize>(n), static_cast<mwSize>(r.rank), mxREAL);
+  if (r.rank > 0) std::memcpy(mxGetPr(plhs[0]), r.factor.data(), static_cast<size_t>(r.rank) * n * sizeof(double));
+  if (nlhs >= 2) {
+    plhs[1] = mxCreateDoubleMatrix(1, static_cast<mwSize>(n), mxREAL);
+    double* p = mxGetPr(plhs[1]);
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<double>(r.perm[i]);
+  }
+}
+
+}  // namespace lowrank
