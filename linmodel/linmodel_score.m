@@ -1,0 +1,63 @@
+%LINMODEL_SCORE  Score sparse test instances with a liblinear linear model.
+%   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL)
+%   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS)
+%   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS, 'col')
+%
+%   Applies a trained linear classification model to every test instance
+%   through the liblinear library, returns the predicted labels, the accuracy
+%   against the true labels Y and, per instance, the decision values or the
+%   probability estimates, and prints "Accuracy = <a>% (<correct>/<n>)".
+%
+%   Inputs
+%     Y        double, n-by-1, the true labels (full).  Only exact equality
+%              with the predicted label counts as correct.
+%     X        sparse double, n-by-d with one instance per row; with 'col',
+%              d-by-n with one instance per column.
+%     MODEL    1-by-1 struct whose six fields are read BY POSITION:
+%                Parameters  solver code in element 1 (0 to 6: L2R_LR,
+%                            L2R_L2LOSS_SVC_DUAL, L2R_L2LOSS_SVC,
+%                            L2R_L1LOSS_SVC_DUAL, MCSVM_CS, L1R_L2LOSS_SVC,
+%                            L1R_LR); other elements are ignored.
+%                nr_class    number of classes.
+%                nr_feature  number of features seen in training.
+%                bias        bias feature value, truncated toward zero
+%                            (negative: no bias feature; 0 is a bias feature).
+%                Label       the nr_class class labels (integers).
+%                w           (nr_feature+b)*C weights, b = 1 when bias >= 0,
+%                            C = 1 for two classes (except solver 4), else
+%                            nr_class.  Read flat in storage order: the weight
+%                            of feature f, class column c is element
+%                            (f-1)*C + c + 1, i.e. w is a C-by-(nr_feature+b)
+%                            matrix.  LINMODEL_READ builds this struct from a
+%                            liblinear-train model file.
+%     OPTIONS  text; '-b 1' asks for probability estimates (solvers 0 and 6
+%              only; with another solver a message is printed and decision
+%              values are returned).  Parsing stops at the first token that
+%              does not start with '-'.  At most 2047 characters.
+%     'col'    exactly this text: the instances are the columns of X.
+%
+%   Outputs
+%     LABELS    double, n-by-1, the predicted labels.
+%     ACCURACY  double scalar, percent of correct predictions (NaN for n = 0).
+%     VALUES    double, n-by-C decision values, or with '-b 1' n-by-nr_class
+%               probability estimates; column k belongs to class MODEL.Label(k).
+%
+%   Features: in row format, features beyond nr_feature are ignored and the
+%   bias feature is number nr_feature+1; with 'col' the number of rows of X
+%   is the feature cap instead (the bias feature is number rows+1).
+%
+%   Failures do not raise errors: linmodel_score prints the reason (the usage
+%   text, "Testing_instance_matrix must be sparse", "Error: can't read model:
+%   ...", a label length mismatch, ...) and returns three empty matrices.
+%   Only input that cannot be scored safely raises an error with identifier
+%   linmodel_score:<condition> (sparseLabels, tooLarge, optionNotText,
+%   optionTooLong, tooManyOptions).
+%
+%   Example
+%     system('liblinear-train -s 0 -B 1 -q heart_scale heart.model');
+%     model = linmodel_read('heart.model');
+%     % X: sparse n-by-13 instances, y: n-by-1 labels (+1/-1)
+%     [labels, accuracy, prob] = linmodel_score(y, X, model, '-b 1');
+%     [labels, accuracy, dec] = linmodel_score(y, X', model, '', 'col');
+%
+%   See also LINMODEL_READ.
