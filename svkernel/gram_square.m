@@ -1,0 +1,60 @@
+%GRAM_SQUARE  Square Gram matrix of the rows of X under an SVM model's kernel.
+%   K = GRAM_SQUARE(X, MODEL)
+%
+%   K(i,j) is the kernel value of row i of X (first vector) and row j (second
+%   vector) under MODEL.kernel_parm.  Dot products are accumulated in single
+%   precision in feature order, the kernel function is applied in double and
+%   each value is rounded to single, then stored as double:
+%     kernel_type 0  linear       s
+%     kernel_type 1  polynomial   (coef_lin*s + coef_const)^poly_degree
+%     kernel_type 2  radial       exp(-rbf_gamma*(|a|^2 - 2*s + |b|^2))
+%     kernel_type 3  sigmoid      tanh(coef_lin*s + coef_const)
+%     kernel_type 4  custom       1
+%   where s is the single-precision dot product of the rows.  Results are
+%   reproducible to the last bit, whatever the number of threads used.
+%
+%   Inputs
+%     X      real full double, M-by-N: M vectors of N features, one per row.
+%            Values are rounded to single precision.
+%     MODEL  1-by-1 struct, a support-vector model.  Only kernel_parm decides
+%            the values, but the whole model is read and must hold these
+%            fields, each a non-empty double (the first element is read):
+%              sv_num upper_bound b totwords totdoc loo_error loo_recall
+%              xa_error xa_recall xa_precision maxdiff r_delta_sq
+%              r_delta_avg model_length loss vcdim
+%            and kernel_parm, a struct with the doubles kernel_type,
+%            poly_degree, rbf_gamma, coef_lin, coef_const and the text
+%            custom (at most 127 characters are kept).  Optional: alpha,
+%            lin_weights (double arrays), index (double, one value per row;
+%            when absent a warning line is printed), supvec (double matrix,
+%            one support vector per row; when absent "Warning: supvec field
+%            was not found." is printed).
+%
+%   Output
+%     K      double, M-by-M.  X with no rows gives a 0-by-0 K.
+%
+%   Errors
+%     The model conversion raises fixed messages, e.g. "Error: restoreArray
+%     returned NULL array to restoreValue" for a missing field and
+%     "ERR-005 - unknown kernel function" for a kernel_type outside 0..4.
+%     Bad input raises gram_square:nargin, gram_square:notDouble,
+%     gram_square:tooLarge or gram_square:fieldNotDouble.
+%
+%   Limits
+%     M and N at most 2147483647; K takes 8*M^2 bytes.  The work grows as
+%     M^2*N and runs on all cores.
+%
+%   Example
+%     kp = struct('kernel_type', 2, 'poly_degree', 3, 'rbf_gamma', 0.5, ...
+%                 'coef_lin', 1, 'coef_const', 1, 'custom', 'empty');
+%     model = struct('sv_num', 0, 'upper_bound', 0, 'b', 0, 'totwords', 2, ...
+%                    'totdoc', 0, 'loo_error', -1, 'loo_recall', -1, ...
+%                    'xa_error', -1, 'xa_recall', -1, 'xa_precision', -1, ...
+%                    'maxdiff', 0, 'r_delta_sq', 0, 'r_delta_avg', 0, ...
+%                    'model_length', 0, 'loss', 0, 'vcdim', 0, 'index', 0, ...
+%                    'supvec', zeros(0, 2), 'kernel_parm', kp);
+%     K = gram_square([1 2; 3 4; 0 0], model)
+%     model.kernel_parm.kernel_type = 0;
+%     gram_square([1 2; 3 4], model)      % [5 11; 11 25]
+%
+%   See also GRAM_PAIR.
