@@ -1,0 +1,51 @@
+// icf_dotpower(X, offset, scale, degree, tol [, expected_rank]) -> [G, perm]
+// Pivoted incomplete Cholesky factorization of the polynomial kernel matrix
+// (scale·<x_u, x_v> + offset)^degree of the columns of X, without forming it.
+#include <cmath>
+
+#include "host/mexhost.h"
+#include "lowrank/dotpower.h"
+#include "lowrank/icf_entry.h"
+
+namespace {
+enum { IN_DATA, IN_OFFSET, IN_SCALE, IN_DEGREE, IN_TOL, IN_EXPECTED_RANK };
+enum { OUT_FACTOR, OUT_PERM };
+}  // namespace
+
+extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  if (nrhs < 5)
+    host::fail("icf_dotpower:nargin",
+               "Five or six inputs required: icf_dotpower(X, offset, scale, degree, tol [, expected_rank]).");
+  const int used = nrhs < 6 ? nrhs : 6;
+  lowrank::check_real_double_inputs("icf_dotpower", prhs, used, IN_OFFSET);
+
+  const size_t d = host::rows(prhs[IN_DATA]), n = host::cols(prhs[IN_DATA]);
+  if (d > host::kMaxDim || n > host::kMaxDim)
+    host::fail("icf_dotpower:tooLarge", "X has more rows or columns than 2147483647.");
+  if (d == 0 && n > 0) host::fail("icf_dotpower:noDimensions", "X must have at least one row.");
+
+  const double offset = mxGetPr(prhs[IN_OFFSET])[0];
+  const double scale = mxGetPr(prhs[IN_SCALE])[0];
+  const double degree_in = std::trunc(mxGetPr(prhs[IN_DEGREE])[0]);
+  if (!(degree_in >= -2147483648.0 && degree_in <= 2147483647.0))
+    host::fail("icf_dotpower:badDegree", "degree must be a number in the 32-bit integer range.");
+  const double tol = mxGetPr(prhs[IN_TOL])[0];
+  if (tol < 0) host::fail("icf_dotpower:negativeTol", "tol must not be negative.");
+  const int64_t expected_rank =
+      nrhs >= 6 ? lowrank::read_count("icf_dotpower", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
+  const int32_t capacity =
+      lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+
+  const double* X = mxGetPr(prhs[IN_DATA]);
+  lowrank::IcfResult result;
+  host::CoreFailure failure = host::run_core([&] {
+    result = lowrank::icf_polynomial(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
+                                     static_cast<int32_t>(degree_in), tol, capacity);
+  });
+  if (failure.failed) {
+    result = lowrank::IcfResult();
+    host::fail("icf_dotpower:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
+  }
+
+  lowrank::make_factor_outputs(result, n, nlhs, plhs);
+}

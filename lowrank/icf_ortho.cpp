@@ -1,0 +1,54 @@
+// icf_ortho(x, sigma, order, tol [, expected_rank]) -> [G, perm]
+// Pivoted incomplete Cholesky factorization of the Hermite-type kernel matrix
+// of the scalar samples x, an expansion in Hermite functions of orders
+// 0 … order, without forming it.
+#include <cmath>
+
+#include "host/mexhost.h"
+#include "lowrank/hermite.h"
+#include "lowrank/icf_entry.h"
+
+namespace {
+enum { IN_SAMPLES, IN_SIGMA, IN_ORDER, IN_TOL, IN_EXPECTED_RANK };
+enum { OUT_FACTOR, OUT_PERM };
+}  // namespace
+
+extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  if (nrhs < 4)
+    host::fail("icf_ortho:nargin", "Four or five inputs required: icf_ortho(x, sigma, order, tol [, expected_rank]).");
+  const int used = nrhs < 5 ? nrhs : 5;
+  lowrank::check_real_double_inputs("icf_ortho", prhs, used, IN_SIGMA);
+
+  // The samples are the first n stored values, n being the column count; the
+  // row count only sizes the default factor buffer.
+  const size_t d = host::rows(prhs[IN_SAMPLES]), n = host::cols(prhs[IN_SAMPLES]);
+  if (d > host::kMaxDim || n > host::kMaxDim)
+    host::fail("icf_ortho:tooLarge", "x has more rows or columns than 2147483647.");
+  if (d == 0 && n > 0) host::fail("icf_ortho:noDimensions", "x must have at least one row.");
+
+  const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
+  const double order_in = std::trunc(mxGetPr(prhs[IN_ORDER])[0]);
+  if (!(order_in >= 1.0)) host::fail("icf_ortho:badOrder", "order must be at least 1.");
+  if (order_in > 2147483646.0) host::fail("icf_ortho:tooLarge", "order must not exceed 2147483646.");
+  const int32_t order = static_cast<int32_t>(order_in);
+  if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > 2147483647.0)
+    host::fail("icf_ortho:tooLarge", "(order + 1) * numel(x) must not exceed 2147483647.");
+  const double tol = mxGetPr(prhs[IN_TOL])[0];
+  if (tol < 0) host::fail("icf_ortho:negativeTol", "tol must not be negative.");
+  const int64_t expected_rank =
+      nrhs >= 5 ? lowrank::read_count("icf_ortho", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
+  const int32_t capacity =
+      lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+
+  const double* x = mxGetPr(prhs[IN_SAMPLES]);
+  lowrank::IcfResult result;
+  host::CoreFailure failure = host::run_core([&] {
+    result = lowrank::icf_hermite(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
+  });
+  if (failure.failed) {
+    result = lowrank::IcfResult();
+    host::fail("icf_ortho:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
+  }
+
+  lowrank::make_factor_outputs(result, n, nlhs, plhs);
+}

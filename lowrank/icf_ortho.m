@@ -1,0 +1,45 @@
+%ICF_ORTHO  Pivoted incomplete Cholesky factorization of a Hermite-type kernel matrix.
+%   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL)
+%   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL, EXPECTED_RANK)
+%
+%   Factorizes, without forming it, the kernel matrix of the scalar samples
+%   X under the truncated Hermite-function expansion
+%       K(x,y) = sum_{q=0..ORDER} h_q(x) h_q(y) / (2^q q!),
+%       h_q(x) = H_q(x) exp(-x^2 / (2 SIGMA^2)),
+%   H_q the Hermite polynomials (H_0 = 1, H_1 = 2x, H_q = 2x H_{q-1} -
+%   2(q-1) H_{q-2}).  K has rank at most ORDER+1.  The rank is the smallest at
+%   which the trace of what is left unexplained is not above TOL.
+%
+%   Inputs
+%     X              double, 1-by-n row of sample values (n = its column
+%                    count; its first n stored values are read, so a column
+%                    vector is read as ONE sample).
+%     SIGMA          double scalar, width of the Gaussian factor.
+%     ORDER          double scalar, truncated toward zero; at least 1.
+%     TOL            double scalar >= 0, absolute tolerance on the remaining
+%                    trace.  A factorization is made only if TOL < n (the
+%                    number of samples, not the trace of K).
+%     EXPECTED_RANK  optional double scalar >= 0 (truncated): sizes the first
+%                    factor buffer; never changes the result.  0 or absent:
+%                    30 columns for a row X.
+%
+%   Outputs
+%     G     double, n-by-r, rows in pivot order, zero above the diagonal.
+%     PERM  double, 1-by-n, pivot order as 0-BASED sample indices; the first
+%           pivot is always sample 0.
+%
+%   Limits: (ORDER+1)*n must not exceed 2147483647.  SIGMA = 0 makes the
+%   Gaussian factor NaN at x = 0 and 0 elsewhere.  Results are reproducible
+%   to the last bit.  Bad input (fewer than four inputs, non-double or
+%   complex inputs, ORDER below 1, a negative TOL or EXPECTED_RANK) raises an
+%   error with identifier icf_ortho:<condition>.
+%
+%   Example
+%     [G, perm] = icf_ortho([0 1], 1, 2, 0)
+%     % G    = [1.224745 0; 0.247615 1.107368]
+%     % perm = [0 1]
+%     x = linspace(-2, 2, 500);
+%     [G, perm] = icf_ortho(x, 1, 6, 1e-10);          % rank <= 7
+%     size(G, 2)
+%
+%   See also ICF_RBF, ICF_DOTPOWER, ICF_MATRIX.

@@ -1,0 +1,24 @@
+%TRI_PACK_F32  Pack a symmetric single matrix into its upper-triangle column.
+%   P = TRI_PACK_F32(S)
+%
+%   Lists, column by column, the entries on and above the diagonal of S:
+%   S(1,1), S(1,2), S(2,2), S(1,3), S(2,3), S(3,3), ...  Entry S(i,j) with
+%   i <= j lands at P(j*(j-1)/2 + i).  Values are copied bit for bit.
+%
+%   Inputs
+%     S  single, real, a-by-a (a = its row count; extra columns are ignored).
+%        Only the upper triangle is read, so an asymmetric S is packed from
+%        its upper triangle alone.
+%
+%   Outputs
+%     P  single, a*(a+1)/2-by-1.
+%
+%   Limits: a <= 65535.  Bad input (no input, a non-single, complex or sparse
+%   S, fewer columns than rows) raises an error with identifier
+%   tri_pack_f32:<condition>.
+%
+%   Example
+%     P = tri_pack_f32(single([1 4 7; 2 5 8; 3 6 9]))
+%     % P = [1; 4; 5; 7; 8; 9]
+%
+%   See also TRI_UNPACK_F32, TRI_QFORM_F32.

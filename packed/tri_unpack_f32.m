@@ -1,0 +1,23 @@
+%TRI_UNPACK_F32  Rebuild a symmetric single matrix from its packed column.
+%   S = TRI_UNPACK_F32(P)
+%
+%   Inverse of TRI_PACK_F32: entry k of the packed column goes to S(i,j) and
+%   S(j,i) in the order S(1,1), S(1,2), S(2,2), S(1,3), ...  Values are
+%   copied bit for bit, so TRI_PACK_F32(TRI_UNPACK_F32(P)) returns P exactly.
+%
+%   Inputs
+%     P  single, real, L-by-1 with L = a*(a+1)/2 for some a >= 0.  The length
+%        is the ROW count of P: a row vector counts as one entry.
+%
+%   Outputs
+%     S  single, a-by-a, symmetric.
+%
+%   Limits: L <= 1073741823.  Bad input (no input, a non-single, complex or
+%   sparse P, a length that is not a triangular number) raises an error with
+%   identifier tri_unpack_f32:<condition>.
+%
+%   Example
+%     S = tri_unpack_f32(single([1; 4; 5; 7; 8; 9]))
+%     % S = [1 4 7; 4 5 8; 7 8 9]
+%
+%   See also TRI_PACK_F32, TRI_QFORM_F32.
