@@ -157,6 +157,7 @@ cases = {
   'linmodel_score(y'', X, model)', "Length of label vector does not match # of instances.\n";
   'linmodel_score(y(1:2), X(1:2,:), rmfield(model, ''w''))', ...
       "Error: can't read model: the model struct has 5 fields; it needs six (Parameters, nr_class, nr_feature, bias, Label, w)\n";
+  'linmodel_score(y, X, model([]))', "Error: can't read model: the model struct array is empty\n";
 };
 for c = 1:rows(cases)
   printed = evalc(['[a, b, v] = ' cases{c, 1} ';']);
