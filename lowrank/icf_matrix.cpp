@@ -18,7 +18,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const size_t rows = host::rows(prhs[IN_MATRIX]), n = host::cols(prhs[IN_MATRIX]);
   if (rows != n) host::fail("icf_matrix:notSquare", "A must be square (it is %zu-by-%zu).", rows, n);
-  if (n > 46340) host::fail("icf_matrix:tooLarge", "A must not have more than 46340 columns.");
+  if (n > host::kMaxDim) host::fail("icf_matrix:tooLarge", "A has more columns than 2147483647.");
 
   const double tol = mxGetPr(prhs[IN_TOL])[0];
   const int64_t max_rank = lowrank::read_count("icf_matrix", "max_rank", prhs[IN_MAX_RANK]);

@@ -25,7 +25,7 @@
 %     RESIDUAL  double scalar, remaining trace / trace(A) (NaN for a zero
 %               trace, 1 when no step was made).
 %
-%   Limits: n <= 46340.  With a negative TOL * trace(A), MAX_RANK must not
+%   Limits: with a negative TOL * trace(A), MAX_RANK must not
 %   exceed n.  A zero diagonal entry at sample 1 stops the factorization after
 %   one step with NaN entries.  Results are reproducible to the last bit.
 %   Bad input (fewer than three inputs, non-double, complex or sparse inputs,
