@@ -1,0 +1,41 @@
+%ACQ_FETCH  Fetch the sweeps that arrived since the last fetch of an acquisition.
+%   [DATA, PTR] = ACQ_FETCH(LIB, DRV, PTRFN, RING, CHANNELS, LASTPTR)
+%
+%   Reads the driver's buffer pointer and copies the whole sweeps that
+%   arrived in the session ring since LASTPTR, oldest first, one per column.
+%   Call it often enough that less than one ring (30720 sweeps, 15 s at
+%   2048 Hz, 1.9 s at 16384 Hz) arrives between two calls: an overrun is
+%   not detected.
+%
+%   Inputs (all 1-by-1, as ACQ_START returned them)
+%     LIB       uint64  output 1 of acq_start (not read)
+%     DRV       uint64  output 2 of acq_start
+%     PTRFN     uint64  output 6 of acq_start
+%     RING      uint64  output 8 of acq_start
+%     CHANNELS  int32   output 9 of acq_start
+%     LASTPTR   int32   output 15 of acq_start on the first call, then PTR of
+%                       the previous call
+%
+%   Outputs (exactly two must be requested)
+%     DATA  int32, CHANNELS-by-n, or 0-by-0 when nothing new arrived.  Row 1
+%           is the sync word (-256), row 2 the status/trigger word, then the
+%           channels in the amplifier's order, unchanged (24-bit samples
+%           shifted left by 8: divide by 256 for the sample value).
+%     PTR   int32 scalar, the new pointer (a whole number of sweeps).
+%
+%   A failed pointer read warns (BioSemi:ReadProblem) and returns 0-by-0
+%   with PTR = LASTPTR.  Values outside the session raise errors:
+%   acq_fetch:notUint64 / acq_fetch:notInt32 (classes), acq_fetch:nullAddress,
+%   acq_fetch:badChannelCount, acq_fetch:badPointer (LASTPTR not a whole
+%   number of sweeps in 0 ... ring length), acq_fetch:driverPointerOutOfRange.
+%   A fetch after ACQ_STOP is not detected and crashes: do not call it.
+%
+%   Example
+%     s = cell(1, 15);
+%     [s{:}] = acq_start(ampsim_path());
+%     pause(0.5);
+%     [data, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, s{15});
+%     counter = typecast(data(end, :), 'uint32');   % simulator's sweep counter
+%     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
+%
+%   See also ACQ_START, ACQ_STOP.

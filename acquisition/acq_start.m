@@ -1,0 +1,69 @@
+%ACQ_START  Start an acquisition from a BioSemi amplifier through its driver library.
+%   [LIB, DRV, OPENFN, WRITEFN, SWEEPSFN, PTRFN, CLOSEFN, RING, ...
+%    CHANNELS, RATE, NSYNC, NTRIG, NEEG, NEXG, PTR] = ACQ_START(DRIVER_PATH)
+%
+%   Loads the driver library DRIVER_PATH, opens the driver, reads one status
+%   word from a probe ring to learn the sampling rate and channel layout,
+%   restarts the driver with a session ring of 30720 sweeps and checks that
+%   the sweeps have the decoded length.  Every step is printed.  The session
+%   lives on in the fifteen returned scalars; nothing is kept elsewhere.
+%
+%   Input
+%     DRIVER_PATH  char, 1-by-k with 5 <= k <= 16383: path of the driver
+%                  library (ampsim_path() for the simulated amplifier).
+%
+%   Outputs (all 1-by-1; exactly fifteen must be requested)
+%      1 LIB       uint64  library handle            -> acq_fetch 1, acq_stop 1
+%      2 DRV       uint64  driver handle             -> acq_fetch 2, acq_stop 2
+%      3 OPENFN    uint64  address of OPEN_DRIVER_ASYNC
+%      4 WRITEFN   uint64  address of USB_WRITE      -> acq_stop 3
+%      5 SWEEPSFN  uint64  address of READ_MULTIPLE_SWEEPS
+%      6 PTRFN     uint64  address of READ_POINTER   -> acq_fetch 3
+%      7 CLOSEFN   uint64  address of CLOSE_DRIVER_ASYNC -> acq_stop 4
+%      8 RING      uint64  address of the session ring -> acq_fetch 4, acq_stop 5
+%      9 CHANNELS  int32   words per sweep           -> acq_fetch 5
+%     10 RATE      int32   sampling rate in Hz
+%     11 NSYNC     int32   sync channels (1)
+%     12 NTRIG     int32   trigger/status channels (1)
+%     13 NEEG      int32   EEG channels
+%     14 NEXG      int32   ExG channels (the extra channels are printed only)
+%     15 PTR       int32   0, the pointer of the first fetch -> acq_fetch 6
+%
+%   Errors carry the driver's fixed messages, e.g. "Could not load BioSemi
+%   driver DLL.", "BioSemi driver does not transmit data. Is the box turned
+%   on?" (after 3 s without data), the speed-mode wheel messages; before
+%   raising, the call disables, closes and unloads what it opened and frees
+%   its ring.  A path of 16384 characters or more raises acq_start:pathTooLong.
+%   A low battery raises the warning BioSemi:BatteryLow and the start goes on.
+%
+%   The session must end with ACQ_STOP exactly once.  Nothing guards a fetch
+%   or stop with the scalars of a session already stopped: that crashes.
+%
+%   Simulated amplifier (ampsim_path()), configured by environment variables
+%   read at every driver open ("[@c]": only on the c-th connection):
+%     AMPSIM_STATUS=<raw>        raw status word (default 0x88000000: Mk2,
+%                                speed mode 4, 282 channels, 2048 Hz)
+%     AMPSIM_RATE=<hz>           sweeps per second (default: decoded rate)
+%     AMPSIM_CHANNELS=<n>        words per sweep (default: decoded layout)
+%     AMPSIM_FAIL=<CALL>:<n>[@c][,...]  the n-th call of an export fails
+%     AMPSIM_STALL=1[@c]         the buffer pointer never moves
+%     AMPSIM_OFFSET=<bytes>[@c]  data start away from the first pointer
+%     AMPSIM_MIDSWEEP=<bytes>[@c] pointer published inside a sweep
+%     AMPSIM_BADPOINTER=<v>[@c]  READ_POINTER reports v
+%     AMPSIM_START=<bytes>[@c]   position of the first data in the ring
+%     AMPSIM_LOG=<file>          one line per driver call
+%   Its last channel is a running sweep counter; its trigger word carries
+%   event codes 1, 2, ... every half second.
+%
+%   Example (a full session)
+%     s = cell(1, 15);
+%     [s{:}] = acq_start(ampsim_path());
+%     ptr = s{15};
+%     for k = 1:10
+%       pause(0.1);
+%       [data, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, ptr);
+%       printf('%d new sweeps\n', columns(data));
+%     end
+%     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
+%
+%   See also ACQ_FETCH, ACQ_STOP, AMPSIM_PATH.

@@ -1,0 +1,15 @@
+// Loading a dynamic library by path, resolving an export by name and
+// unloading it: LoadLibraryA / GetProcAddress / FreeLibrary on Windows,
+// dlopen / dlsym / dlclose elsewhere.  Plain C++; no host header.
+#pragma once
+
+namespace acquisition {
+
+// Handle of the loaded library, or null when it cannot be loaded.
+void* load_library(const char* path);
+// Address of the export, or null when it is missing.
+void* find_export(void* library, const char* name);
+// Unloads the library; the result is not reported.
+void unload_library(void* library);
+
+}  // namespace acquisition

@@ -1,0 +1,72 @@
+#include "acquisition/ring.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace acquisition {
+
+int64_t arrived_bytes(uint32_t p0, uint32_t p1, int64_t ring_bytes) {
+  int64_t d = static_cast<int64_t>(p1) - static_cast<int64_t>(p0);
+  if (d < 0) d += ring_bytes;
+  return d;
+}
+
+uint32_t ring_word(const uint32_t* ring, int64_t ring_bytes, uint64_t p) {
+  const uint64_t words = static_cast<uint64_t>(ring_bytes / 4);
+  return ring[(p / 4) % words];
+}
+
+WaitResult wait_for_sweeps(const DriverExports& driver, void* handle, const uint32_t* ring, int64_t ring_bytes,
+                           uint32_t p0, uint32_t channels) {
+  using clock = std::chrono::steady_clock;
+  const clock::time_point t0 = clock::now();
+  const int64_t sweep_bytes = static_cast<int64_t>(channels) * 4;
+  // Bytes that must lie before the pointer before the words looked at are
+  // read: sync and status word, or the first word of the second sweep.
+  const int64_t needed = channels == 0 ? 8 : sweep_bytes + 4;
+  for (;;) {
+    uint32_t p1 = 0;
+    if (driver.read_pointer(handle, &p1) == 0) return WaitResult::read_failed;
+    const int64_t arrived = arrived_bytes(p0, p1, ring_bytes);
+
+    const int64_t elapsed_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock::now() - t0).count();
+    if (static_cast<double>(elapsed_ms) / 1000.0 > START_TIMEOUT_SECONDS)
+      return arrived < 8 ? WaitResult::no_data : WaitResult::no_sync;
+
+    if (arrived < needed) continue;
+    if (ring_word(ring, ring_bytes, p0) != SYNC_WORD) continue;
+    if (channels == 0) return WaitResult::ready;
+    if (ring_word(ring, ring_bytes, static_cast<uint64_t>(p0) + static_cast<uint64_t>(sweep_bytes)) == SYNC_WORD)
+      return WaitResult::ready;
+    return WaitResult::sync_misplaced;
+  }
+}
+
+FetchPlan plan_fetch(int32_t p, int32_t last, int32_t sweep_bytes, int32_t ring_bytes) {
+  FetchPlan plan;
+  p -= p % sweep_bytes;  // remainder with the sign of p
+  if (p < 0) p += ring_bytes;
+  plan.pointer = p;
+  if (p == last) {
+    plan.sweeps = -1;
+  } else if (p > last) {
+    plan.sweeps = (p - last) / sweep_bytes;
+    plan.first_offset = last;
+    plan.first_bytes = static_cast<int64_t>(p) - last;
+  } else {
+    plan.sweeps = static_cast<int32_t>((static_cast<int64_t>(ring_bytes) + p - last) / sweep_bytes);
+    plan.first_offset = last;
+    plan.first_bytes = static_cast<int64_t>(ring_bytes) - last;
+    plan.second_bytes = p;
+  }
+  return plan;
+}
+
+void copy_sweeps(const unsigned char* ring, const FetchPlan& plan, unsigned char* dest) {
+  if (plan.first_bytes > 0) std::memcpy(dest, ring + plan.first_offset, static_cast<size_t>(plan.first_bytes));
+  if (plan.second_bytes > 0)
+    std::memcpy(dest + plan.first_bytes, ring, static_cast<size_t>(plan.second_bytes));
+}
+
+}  // namespace acquisition
