@@ -1,0 +1,39 @@
+// lattice_extend(blocking_set, current, maxima) -> steps
+// Forward steps of one multi-index that stay within the maxima and dominate
+// no blocking point.
+#include "host/mexhost.h"
+#include "lattice/lattice_entry.h"
+#include "lattice/steps.h"
+
+namespace {
+enum { IN_BLOCKING_SET, IN_CURRENT, IN_MAXIMA };
+enum { OUT_STEPS };
+const char* const kName = "lattice_extend";
+}  // namespace
+
+extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  lattice::check_counts(kName, nrhs, 3, nlhs, 1, "steps = lattice_extend(blocking_set, current, maxima)");
+  lattice::check_int32(kName, prhs[IN_BLOCKING_SET], IN_BLOCKING_SET, "blocking_set");
+  lattice::check_int32(kName, prhs[IN_CURRENT], IN_CURRENT, "current");
+  lattice::check_int32(kName, prhs[IN_MAXIMA], IN_MAXIMA, "maxima");
+  lattice::check_point_matrix(kName, prhs[IN_BLOCKING_SET], "blocking_set");
+  const size_t dims = host::rows(prhs[IN_BLOCKING_SET]);
+  lattice::check_entries(kName, "shortCurrent", prhs[IN_CURRENT], dims, "current", "one per row of blocking_set");
+  lattice::check_entries(kName, "shortMaxima", prhs[IN_MAXIMA], dims, "maxima", "one per row of blocking_set");
+
+  const int32_t M = static_cast<int32_t>(dims);
+  const int32_t N = static_cast<int32_t>(host::cols(prhs[IN_BLOCKING_SET]));
+  const int32_t* blocking = lattice::int32_data(prhs[IN_BLOCKING_SET]);
+  const int32_t* current = lattice::int32_data(prhs[IN_CURRENT]);
+  const int32_t* maxima = lattice::int32_data(prhs[IN_MAXIMA]);
+
+  lattice::PointRows rows;
+  const host::CoreFailure failure =
+      host::run_core([&] { rows = lattice::forward_steps(blocking, M, N, current, maxima); });
+  if (failure.failed) {
+    rows = lattice::PointRows();
+    rows.coords.shrink_to_fit();
+    lattice::fail(kName, "outOfMemory", "Not enough memory for the steps (%s).", failure.text);
+  }
+  plhs[OUT_STEPS] = lattice::rows_output(rows);
+}

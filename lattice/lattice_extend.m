@@ -1,0 +1,29 @@
+%LATTICE_EXTEND  Forward steps of one multi-index past a blocking set.
+%   STEPS = LATTICE_EXTEND(BLOCKING_SET, CURRENT, MAXIMA)
+%
+%   Lists the points CURRENT + e_j (coordinate j raised by 1, j increasing)
+%   with CURRENT(j) < MAXIMA(j) that dominate no blocking point.  A point
+%   dominates another when it is at least as large in every coordinate, so
+%   no step enters the region above a blocking point.
+%
+%   Inputs
+%     BLOCKING_SET  int32, M-by-N, one blocking point per column.  Its row
+%                   count M fixes the dimension, also when N is 0.
+%     CURRENT       int32 vector, at least M entries (the first M are used).
+%     MAXIMA        int32 vector, at least M entries: largest coordinate
+%                   allowed per dimension.
+%
+%   Output
+%     STEPS   double, R-by-M, one accepted step per ROW, in increasing step
+%             dimension (at most one per dimension).
+%
+%   Errors (identifier lattice_extend:<condition>): nargin, nargout,
+%   notInt32, shortCurrent, shortMaxima (fewer than M entries), tooLarge,
+%   outOfMemory.
+%
+%   Example
+%     lattice_extend(int32([2; 2]), int32([1 1]), int32([3 3]))  % [2 1; 1 2]
+%     lattice_extend(int32([2; 1]), int32([1 1]), int32([3 3]))  % [1 2]
+%     lattice_extend(int32(zeros(2, 0)), int32([1 1]), int32([3 1]))  % [2 1]
+%
+%   See also LATTICE_FRONTIER, LATTICE_NEAREST.

@@ -1,0 +1,34 @@
+%LATTICE_FRONTIER_FULL  Admissible forward neighbours, every dimension searched.
+%   NEIGHBOURS = LATTICE_FRONTIER_FULL(INDEX_SET, BOUNDS)
+%
+%   As LATTICE_FRONTIER, but every dimension is searched alike and BOUNDS(k)
+%   bounds dimension k: a point one step forward from a member is listed
+%   when it is not a member, its stepped coordinate is at most BOUNDS(k),
+%   and all its backward neighbours are members.
+%
+%   Inputs
+%     INDEX_SET   int32, M-by-N, distinct columns closed downward and
+%                 holding the all-ones point.  M-by-0 is allowed.
+%     BOUNDS      int32 vector with at least M entries (none needed when N
+%                 is 0).
+%
+%   Output
+%     NEIGHBOURS  double, R-by-M, one point per ROW, in order of first
+%                 generation (column order of INDEX_SET, then increasing
+%                 dimension); a point reachable from several members is
+%                 listed once.  An M-by-0 INDEX_SET gives a 0-by-M result.
+%
+%   With the bounds of the active dimensions given to LATTICE_FRONTIER in
+%   order and every inactive bound above 1 here, both list the same points;
+%   the order differs once some dimension is inactive.
+%
+%   Errors (identifier lattice_frontier_full:<condition>): nargin, nargout,
+%   notInt32, shortBounds (fewer than M bounds), tooLarge, outOfMemory.
+%
+%   Example
+%     S = int32([1 1; 2 1; 1 2]');                 % an L-shaped set
+%     lattice_frontier_full(S, int32([9 9]))       % [3 1; 2 2; 1 3]
+%     S = int32([1 1 1; 2 1 1]');
+%     lattice_frontier_full(S, int32([3 3 3]))     % [1 2 1; 1 1 2; 3 1 1]
+%
+%   See also LATTICE_FRONTIER, LATTICE_EXTEND.

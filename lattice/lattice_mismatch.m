@@ -1,0 +1,22 @@
+%LATTICE_MISMATCH  Coordinate mismatch counts of a probe against a set.
+%   COUNTS = LATTICE_MISMATCH(PROBE, INDEX_SET)
+%
+%   For every column of INDEX_SET, the number of rows in which it differs
+%   from PROBE (a Hamming distance over integer coordinates).  Note the
+%   order of the inputs: the probe comes first.
+%
+%   Inputs
+%     PROBE      int32 vector with at least M entries (the first M are used).
+%     INDEX_SET  int32, M-by-N, one multi-index per column.
+%
+%   Output
+%     COUNTS     double, N-by-1, entries in 0 ... M.  An M-by-0 INDEX_SET
+%                gives 0-by-1; a 0-by-N one gives N zeros.
+%
+%   Errors (identifier lattice_mismatch:<condition>): nargin, nargout,
+%   notInt32, shortProbe (fewer than M entries), tooLarge.
+%
+%   Example
+%     lattice_mismatch(int32([1 2 3]), int32([1 2 3; 1 1 3; 3 1 1]'))  % [0; 1; 3]
+%
+%   See also LATTICE_NEAREST.
