@@ -153,7 +153,12 @@ inline void storePair(const GramJob& job, int32_t i, int32_t j, float s) {
   K[j + M * i] = v;
 }
 
-// Rows first .. first+TILE_ROWS-1 against every row j >= first.
+// Rows first .. first+TILE_ROWS-1 against every row j >= first.  Built
+// twice, for processors with and without AVX2, and picked at load time; the
+// lanes compute the same single-precision operations either way.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void gramRowGroup(const GramJob& job, int32_t first) {
   const int32_t M = job.M, N = job.N;
   const size_t block_floats = static_cast<size_t>(N) * GRAM_BLOCK;
