@@ -116,17 +116,12 @@ struct Device {
   std::thread writer;
   std::atomic<bool> stop{false};
 
-  // A process that ends with a session still open must not leave the
-  // writer running (or joinable) behind.
-  ~Device() {
-    if (writer.joinable()) {
-      stop.store(true);
-      writer.join();
-    }
-  }
+  Device();
+  ~Device();
 };
 
-Device g_device;
+// The one amplifier (defined further down, after the writer).
+Device& device();
 
 bool parse_number(const char* text, uint64_t& value, const char** end) {
   char* e = nullptr;
@@ -151,7 +146,7 @@ Setting read_setting(const char* name) {
   return s;
 }
 
-bool applies(const Setting& s) { return s.set && (s.connection == 0 || s.connection == g_device.connection); }
+bool applies(const Setting& s) { return s.set && (s.connection == 0 || s.connection == device().connection); }
 
 // "<CALL>:<n>[@c],..."
 std::vector<Fault> read_faults() {
@@ -210,30 +205,35 @@ void read_config() {
   c.badpointer = read_setting("AMPSIM_BADPOINTER");
   c.start = read_setting("AMPSIM_START");
   if (const char* log = std::getenv("AMPSIM_LOG")) c.log = log;
-  g_device.cfg = c;
+  device().cfg = c;
+}
+
+void append_log(const std::string& path, const char* text) {
+  if (path.empty()) return;
+  FILE* f = std::fopen(path.c_str(), "a");
+  if (!f) return;
+  std::fprintf(f, "%s\n", text);
+  std::fclose(f);
 }
 
 void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void log_line(const char* fmt, ...) {
-  if (g_device.cfg.log.empty()) return;
-  FILE* f = std::fopen(g_device.cfg.log.c_str(), "a");
-  if (!f) return;
+  char text[256];
   va_list ap;
   va_start(ap, fmt);
-  std::vfprintf(f, fmt, ap);
+  std::vsnprintf(text, sizeof text, fmt, ap);
   va_end(ap);
-  std::fputc('\n', f);
-  std::fclose(f);
+  append_log(device().cfg.log, text);
 }
 
 // Counts the call and tells whether it is to fail.
 bool count_and_check_fault(int call) {
-  const long lifetime = ++g_device.lifetime_calls[call];
-  const long in_connection = ++g_device.connection_calls[call];
-  for (const Fault& f : g_device.cfg.faults) {
+  const long lifetime = ++device().lifetime_calls[call];
+  const long in_connection = ++device().connection_calls[call];
+  for (const Fault& f : device().cfg.faults) {
     if (f.call != call) continue;
     if (f.connection == 0 && f.n == lifetime) return true;
-    if (f.connection != 0 && f.connection == g_device.connection && f.n == in_connection) return true;
+    if (f.connection != 0 && f.connection == device().connection && f.n == in_connection) return true;
   }
   return false;
 }
@@ -313,7 +313,7 @@ int64_t write_words(uint32_t* ring, int64_t ring_bytes, int64_t pos, const uint3
 
 void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen, uint64_t filler_bytes,
                  uint64_t midsweep_bytes) {
-  Device& d = g_device;
+  Device& d = device();
   std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
   if (filler_bytes > 0) {
     std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
@@ -346,15 +346,15 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
 }
 
 void stop_writer() {
-  if (g_device.writer.joinable()) {
-    g_device.stop.store(true, std::memory_order_release);
-    g_device.writer.join();
+  if (device().writer.joinable()) {
+    device().stop.store(true, std::memory_order_release);
+    device().writer.join();
   }
-  g_device.stop.store(false, std::memory_order_release);
+  device().stop.store(false, std::memory_order_release);
 }
 
 void start_writer() {
-  Device& d = g_device;
+  Device& d = device();
   if (d.writer.joinable() || !d.ring || applies(d.cfg.stall)) return;
   Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
@@ -362,27 +362,37 @@ void start_writer() {
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
 
-bool valid(void* handle) { return handle == &g_device && g_device.open; }
+bool valid(void* handle) { return handle == &device() && device().open; }
 
-__attribute__((constructor)) void on_load() {
-  if (const char* log = std::getenv("AMPSIM_LOG")) g_device.cfg.log = log;
-  log_line("load");
+// Loading the library constructs the one device, unloading destroys it.
+Device::Device() {
+  if (const char* log = std::getenv("AMPSIM_LOG")) cfg.log = log;
+  append_log(cfg.log, "load");
 }
 
-__attribute__((destructor)) void on_unload() {
-  stop_writer();
-  log_line("unload");
+// A library unloaded, or a process ended, with a session still open must not
+// leave the writer running (or joinable) behind.
+Device::~Device() {
+  if (writer.joinable()) {
+    stop.store(true);
+    writer.join();
+  }
+  append_log(cfg.log, "unload");
 }
+
+Device g_device;
+
+Device& device() { return g_device; }
 
 }  // namespace
 
 AMPSIM_EXPORT void* OPEN_DRIVER_ASYNC(void) {
   read_config();
-  if (count_and_check_fault(OPEN) || g_device.open) {
+  if (count_and_check_fault(OPEN) || device().open) {
     log_line("OPEN_DRIVER_ASYNC fail");
     return nullptr;
   }
-  Device& d = g_device;
+  Device& d = device();
   d.open = true;
   ++d.connection;
   for (long& c : d.connection_calls) c = 0;
@@ -417,7 +427,7 @@ AMPSIM_EXPORT int READ_MULTIPLE_SWEEPS(void* handle, unsigned char* ring, int by
     log_line("READ_MULTIPLE_SWEEPS fail");
     return 0;
   }
-  Device& d = g_device;
+  Device& d = device();
   stop_writer();
   d.ring = reinterpret_cast<uint32_t*>(ring);
   d.ring_bytes = bytes > 0 ? bytes - bytes % 4 : 0;
@@ -433,7 +443,7 @@ AMPSIM_EXPORT int READ_MULTIPLE_SWEEPS(void* handle, unsigned char* ring, int by
 
 AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
   if (!valid(handle) || !pointer) return 0;
-  Device& d = g_device;
+  Device& d = device();
   if (count_and_check_fault(READ_POINTER_CALL)) {
     log_line("READ_POINTER fail");
     return 0;
@@ -450,7 +460,7 @@ AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
 
 AMPSIM_EXPORT int CLOSE_DRIVER_ASYNC(void* handle) {
   if (!valid(handle)) return 0;
-  Device& d = g_device;
+  Device& d = device();
   // The connection ends even when the close reports a failure: the writer
   // must never outlive it.
   stop_writer();
