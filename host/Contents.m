@@ -22,8 +22,8 @@
 %
 % Integer lattices and multi-index sets
 %   linidx_coords         - Linear indices to grid coordinates.
-%   lattice_frontier      - Admissible forward neighbours of a downward-closed set.
-%   lattice_frontier_full - Admissible forward neighbours, with their parents.
+%   lattice_frontier      - Admissible forward neighbours, searched over the active dimensions.
+%   lattice_frontier_full - Admissible forward neighbours, every dimension searched alike.
 %   lattice_extend        - Forward steps of one multi-index past a blocking set.
 %   lattice_mismatch      - Coordinate mismatch counts against a set.
 %   lattice_nearest       - Member with the fewest mismatches.
