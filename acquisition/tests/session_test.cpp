@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -84,6 +85,19 @@ long heap_in_use() {
 
 constexpr long kRingLeftBehind = 1 << 20;
 
+// Threads of this process, and whether the simulator is mapped into it.
+size_t thread_count() {
+  size_t n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
+  return n;
+}
+bool simulator_loaded() {
+  std::ifstream maps("/proc/self/maps");
+  for (std::string line; std::getline(maps, line);)
+    if (line.find("libampsim.so") != std::string::npos) return true;
+  return false;
+}
+
 const Log kProbe = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
                     "USB_WRITE enable ok", "READ_POINTER ok"};
 // Default amplifier: Mk2, speed mode 4, 282 channels.
@@ -104,9 +118,12 @@ const char* const kStartLines[] = {"Loading BioSemi driver dll...\n", "Connectin
 
 TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
   const long heap_before = heap_in_use();
+  const size_t threads_before = thread_count();
   auto s = start();
   ASSERT_TRUE(s.ok) << s.error_text;
   ASSERT_TRUE(s.clean());
+  EXPECT_EQ(thread_count(), threads_before + 1);  // the simulator's writer
+  EXPECT_TRUE(simulator_loaded());
   EXPECT_TRUE(s.warnings.empty());
   ASSERT_EQ(s.outputs.size(), 15u);
   for (size_t k = 0; k < 15; ++k) {
@@ -155,6 +172,8 @@ TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
   EXPECT_EQ(t.out(0), nullptr);
   EXPECT_EQ(log(), concat(kRestart, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
   EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  EXPECT_EQ(thread_count(), threads_before);
+  EXPECT_FALSE(simulator_loaded());
 }
 
 struct FailureRow {

@@ -35,7 +35,9 @@ assert_error(@() acq_fetch(1, 2, 3, 4, 5, 6), '', 'acq_fetch: Two output argumen
 % that the ring wraps every 0.47 s.
 setenv('AMPSIM_STATUS', '0x06000000');
 setenv('AMPSIM_RATE', '65536');
+threads_before = numel(dir('/proc/self/task'));
 [s{:}] = acq_start(lib);
+assert(numel(dir('/proc/self/task')), threads_before + 1);   % the simulator's writer
 for k = 1:8, assert(isa(s{k}, 'uint64') && isscalar(s{k})); end
 for k = 9:15, assert(isa(s{k}, 'int32') && isscalar(s{k})); end
 assert([s{9:15}], int32([34 16384 1 1 32 0 0]));
@@ -67,6 +69,9 @@ printf('fetched %d sweeps across %d wrap-arounds, none lost\n', expected, wraps)
 acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 lines = read_log(logfile);
 assert(lines(end - 2:end), {'USB_WRITE disable ok', 'CLOSE_DRIVER_ASYNC ok', 'unload'});
+% No thread and no library left behind.
+assert(numel(dir('/proc/self/task')), threads_before);
+assert(isempty(strfind(fileread('/proc/self/maps'), 'libampsim.so')));
 
 % Values outside the session are refused before the driver is touched.
 [s{:}] = acq_start(lib);
