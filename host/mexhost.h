@@ -40,6 +40,14 @@ namespace host {
   std::abort();  // not reached: the host does not return from an error
 }
 
+// Raises a host error with the identifier "<deliverable>:<condition>".
+template <class... Args>
+[[noreturn]] void fail_for(const char* deliverable, const char* condition, const char* fmt, Args... args) {
+  char id[128];
+  std::snprintf(id, sizeof id, "%s:%s", deliverable, condition);
+  fail(id, fmt, args...);
+}
+
 // Raises a host error with a fixed message and no identifier.
 [[noreturn]] inline void fail_text(const char* text) {
   mexErrMsgTxt(text);

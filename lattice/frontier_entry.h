@@ -26,7 +26,7 @@ inline void frontier_entry(const char* name, bool active_only, int nlhs, mxArray
 
   int32_t needed = 0;
   host::CoreFailure failure = host::run_core([&] { needed = bounds_read(set, M, N, active_only); });
-  if (failure.failed) fail(name, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
+  if (failure.failed) host::fail_for(name, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
   check_entries(name, "shortBounds", prhs[IN_BOUNDS], static_cast<size_t>(needed), "bounds",
                 active_only ? "one per active dimension of index_set" : "one per row of index_set");
 
@@ -35,7 +35,7 @@ inline void frontier_entry(const char* name, bool active_only, int nlhs, mxArray
   if (failure.failed) {
     rows = PointRows();
     rows.coords.shrink_to_fit();
-    fail(name, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
+    host::fail_for(name, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
   }
   plhs[OUT_NEIGHBOURS] = rows_output(rows);
 }

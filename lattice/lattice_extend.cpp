@@ -33,7 +33,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   if (failure.failed) {
     rows = lattice::PointRows();
     rows.coords.shrink_to_fit();
-    lattice::fail(kName, "outOfMemory", "Not enough memory for the steps (%s).", failure.text);
+    host::fail_for(kName, "outOfMemory", "Not enough memory for the steps (%s).", failure.text);
   }
   plhs[OUT_STEPS] = lattice::rows_output(rows);
 }

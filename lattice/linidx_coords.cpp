@@ -17,7 +17,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   lattice::check_double(kName, prhs[IN_IDX], IN_IDX, "idx");
   const size_t n = host::numel(prhs[IN_DIMS]), m = host::numel(prhs[IN_IDX]);
   if (n > host::kMaxDim || m > host::kMaxDim)
-    lattice::fail(kName, "tooLarge", "dims and idx may hold at most 2147483647 elements each.");
+    host::fail_for(kName, "tooLarge", "dims and idx may hold at most 2147483647 elements each.");
 
   // No dimensions: every index names the one cell; the list comes back as it is.
   if (n == 0) {
@@ -31,19 +31,19 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   size_t where = 0;
   const lattice::GridCheck check = lattice::check_grid(dims, n, total, where);
   if (check == lattice::GridCheck::bad_extent)
-    lattice::fail(kName, "badExtent", "Extent %zu of dims is %g; every extent must be a positive integer.", where + 1,
+    host::fail_for(kName, "badExtent", "Extent %zu of dims is %g; every extent must be a positive integer.", where + 1,
                   dims[where]);
   if (check == lattice::GridCheck::too_many_cells)
-    lattice::fail(kName, "tooManyCells", "The grid has more than 2147483647 cells (the product passes it at extent %zu).",
+    host::fail_for(kName, "tooManyCells", "The grid has more than 2147483647 cells (the product passes it at extent %zu).",
                   where + 1);
   for (size_t l = 0; l < m; ++l)
     if (!lattice::index_in_grid(idx[l], total))
-      lattice::fail(kName, "badIndex", "Index %zu is %g; indices must lie in 1 ... %d.", l + 1, idx[l],
+      host::fail_for(kName, "badIndex", "Index %zu is %g; indices must lie in 1 ... %d.", l + 1, idx[l],
                     static_cast<int>(total));
 
   plhs[OUT_COORDS] = mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), mxREAL);
   double* out = mxGetPr(plhs[OUT_COORDS]);
   const host::CoreFailure failure = host::run_core([&] { lattice::coords_of_indices(dims, n, idx, m, out); });
   if (failure.failed)
-    lattice::fail(kName, "outOfMemory", "Not enough memory to convert the indices (%s).", failure.text);
+    host::fail_for(kName, "outOfMemory", "Not enough memory to convert the indices (%s).", failure.text);
 }

@@ -12,23 +12,15 @@
 
 namespace lowrank {
 
-// Raises "<deliverable>:<condition>".
-template <class... Args>
-[[noreturn]] void fail(const char* deliverable, const char* condition, const char* fmt, Args... args) {
-  char id[128];
-  std::snprintf(id, sizeof id, "%s:%s", deliverable, condition);
-  host::fail(id, fmt, args...);
-}
-
 // Inputs 0 … count-1 must be real, dense double arrays; inputs from
 // first_scalar on must hold at least one element (their first is read).
 inline void check_real_double_inputs(const char* deliverable, const mxArray* const* prhs, int count,
                                      int first_scalar) {
   for (int k = 0; k < count; ++k) {
     if (!host::is_real_double(prhs[k]))
-      fail(deliverable, "notDouble", "Input %d must be a real, full double array.", k + 1);
+      host::fail_for(deliverable, "notDouble", "Input %d must be a real, full double array.", k + 1);
     if (k >= first_scalar && host::numel(prhs[k]) == 0)
-      fail(deliverable, "emptyInput", "Input %d must not be empty.", k + 1);
+      host::fail_for(deliverable, "emptyInput", "Input %d must not be empty.", k + 1);
   }
 }
 
@@ -36,10 +28,10 @@ inline void check_real_double_inputs(const char* deliverable, const mxArray* con
 // finite value in 0 … 2147483647.
 inline int64_t read_count(const char* deliverable, const char* what, const mxArray* a) {
   const double v = mxGetPr(a)[0];
-  if (std::isnan(v)) fail(deliverable, "badCount", "%s must be a number, not NaN.", what);
+  if (std::isnan(v)) host::fail_for(deliverable, "badCount", "%s must be a number, not NaN.", what);
   const double t = std::trunc(v);
-  if (t < 0) fail(deliverable, "negativeCount", "%s must not be negative.", what);
-  if (t > 2147483647.0) fail(deliverable, "tooLarge", "%s must not exceed 2147483647.", what);
+  if (t < 0) host::fail_for(deliverable, "negativeCount", "%s must not be negative.", what);
+  if (t > 2147483647.0) host::fail_for(deliverable, "tooLarge", "%s must not exceed 2147483647.", what);
   return static_cast<int64_t>(t);
 }
 
