@@ -156,7 +156,7 @@ inline void storePair(const GramJob& job, int32_t i, int32_t j, float s) {
 // Rows first .. first+TILE_ROWS-1 against every row j >= first.  Built
 // twice, for processors with and without AVX2, and picked at load time; the
 // lanes compute the same single-precision operations either way.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
 __attribute__((target_clones("avx2", "default")))
 #endif
 void gramRowGroup(const GramJob& job, int32_t first) {
