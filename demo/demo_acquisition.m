@@ -2,7 +2,8 @@
 % Starts a session with acq_start, fetches in a loop with acq_fetch, stops
 % with acq_stop, then shows what arrived: sweep rate, channel layout, the
 % trigger events and the dominant rhythm of an EEG channel.
-for v = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_FAIL', 'AMPSIM_LOG'}
+for v = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_CHANNELS', 'AMPSIM_FAIL', 'AMPSIM_STALL', 'AMPSIM_OFFSET', ...
+         'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START', 'AMPSIM_LOG'}
   unsetenv(v{1});
 end
 printf('Driver library: %s\n\n', ampsim_path());

@@ -3,7 +3,8 @@ lib = ampsim_path();
 assert(exist(lib, 'file') == 2);
 logfile = [tempname() '.log'];
 setenv('AMPSIM_LOG', logfile);
-vars = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_FAIL', 'AMPSIM_MIDSWEEP'};
+vars = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_CHANNELS', 'AMPSIM_FAIL', 'AMPSIM_STALL', 'AMPSIM_OFFSET', ...
+        'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START'};
 for k = 1:numel(vars), unsetenv(vars{k}); end
 
 function lines = read_log(file)
@@ -32,9 +33,9 @@ assert_error(@() acq_fetch(1, 2, 3, 4, 5, [6 7]), '', 'acq_fetch: All inputs mus
 assert_error(@() acq_fetch(1, 2, 3, 4, 5, 6), '', 'acq_fetch: Two output arguments required.');
 
 % A full session: Mk1, speed mode 3 (34 channels, 16384 Hz), sped up so
-% that the ring wraps every 0.47 s.
+% that the ring wraps every 0.94 s.
 setenv('AMPSIM_STATUS', '0x06000000');
-setenv('AMPSIM_RATE', '65536');
+setenv('AMPSIM_RATE', '32768');
 threads_before = numel(dir('/proc/self/task'));
 [s{:}] = acq_start(lib);
 assert(numel(dir('/proc/self/task')), threads_before + 1);   % the simulator's writer
@@ -47,7 +48,7 @@ ptr = s{15};
 expected = 0;
 wraps = 0;
 t0 = tic();
-while toc(t0) < 1.2 || wraps < 2
+while (toc(t0) < 1.2 || wraps < 2) && toc(t0) < 20
   pause(0.01);
   [data, next] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, ptr);
   assert(isa(data, 'int32') && isa(next, 'int32'));
@@ -65,6 +66,7 @@ while toc(t0) < 1.2 || wraps < 2
   end
   ptr = next;
 end
+assert(wraps >= 2);
 printf('fetched %d sweeps across %d wrap-arounds, none lost\n', expected, wraps);
 acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 lines = read_log(logfile);
