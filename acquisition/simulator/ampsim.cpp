@@ -355,7 +355,7 @@ void stop_writer() {
 
 void start_writer() {
   Device& d = device();
-  if (d.writer.joinable() || !d.ring || applies(d.cfg.stall)) return;
+  if (d.writer.joinable() || !d.ring || (applies(d.cfg.stall) && d.cfg.stall.value != 0)) return;
   Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;

@@ -204,3 +204,54 @@ TEST(RingArithmetic, NegativePointerIsTakenFromTheRingEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// A driver whose pointer follows a script: one value per READ_POINTER, the
+// last repeated.
+std::vector<uint32_t> g_script;
+size_t g_script_at = 0;
+int32_t scripted_read_pointer(void*, uint32_t* pointer) {
+  *pointer = g_script[g_script_at < g_script.size() ? g_script_at : g_script.size() - 1];
+  ++g_script_at;
+  return 1;
+}
+
+acquisition::WaitResult run_wait(const std::vector<uint32_t>& ring, uint32_t p0, uint32_t channels,
+                                 std::vector<uint32_t> script) {
+  g_script = std::move(script);
+  g_script_at = 0;
+  acquisition::DriverExports driver;
+  driver.read_pointer = &scripted_read_pointer;
+  return acquisition::wait_for_sweeps(driver, nullptr, ring.data(), static_cast<int64_t>(ring.size()) * 4, p0,
+                                      channels);
+}
+
+TEST(Waits, StartWaitCountsArrivalsModuloTheRing) {
+  std::vector<uint32_t> ring(64, 0);
+  const uint32_t R = 256;
+  ring[63] = acquisition::SYNC_WORD;  // the sweep starts in the ring's last word
+  // 4 bytes arrived after a wrap: the status word at the ring's start is not
+  // there yet, so the wait goes on until it is.
+  EXPECT_EQ(run_wait(ring, R - 4, 0, {R - 4, 0, 0, 0, 4}), acquisition::WaitResult::ready);
+  EXPECT_EQ(g_script_at, 5u);
+  // The pointer at the ring's end reads its words from the start.
+  ring[0] = acquisition::SYNC_WORD;
+  EXPECT_EQ(run_wait(ring, R, 0, {R, 4, 8}), acquisition::WaitResult::ready);
+  EXPECT_EQ(g_script_at, 3u);
+}
+
+TEST(Waits, FormatWaitDecidesOnlyOnceTheSecondSweepHasBegun) {
+  const uint32_t C = 4, S = C * 4;
+  std::vector<uint32_t> ring(64, 0);
+  ring[0] = acquisition::SYNC_WORD;
+  ring[C] = acquisition::SYNC_WORD;
+  // Exactly one sweep for a while, then the second sweep's first word.
+  EXPECT_EQ(run_wait(ring, 0, C, {0, S, S, S, S + 4}), acquisition::WaitResult::ready);
+  EXPECT_EQ(g_script_at, 5u);
+  ring[C] = 7;
+  EXPECT_EQ(run_wait(ring, 0, C, {S, S, S + 4}), acquisition::WaitResult::sync_misplaced);
+  EXPECT_EQ(g_script_at, 3u);
+}
+
+}  // namespace
