@@ -52,6 +52,9 @@ std::vector<double> hermite_diagonal(const std::vector<double>& table, int32_t n
 }
 
 IcfResult icf_hermite(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
+  // No samples: no table, no entry and no step, so nothing is sized by the
+  // order (which may be huge for an empty table).
+  if (n == 0) return IcfResult();
   const std::vector<double> table = hermite_table(x, n, sigma, m);
   const std::vector<double> kdiag = hermite_diagonal(table, n, m);
   // The running product gives the same N_q for every entry, so it is formed

@@ -5,7 +5,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <cstdlib>
 #include <random>
+
+#include <sys/resource.h>
 
 #include "host/standin/standin.h"
 #include "lowrank/dotpower.h"
@@ -268,6 +271,30 @@ TEST(IcfHermite, EdgeCases) {
   EXPECT_GT(big.rank, 29);
   ASSERT_EQ(big.rank, ref.rank);
   EXPECT_TRUE(same_bits(ref.G, big.factor.data(), ref.G.size()));
+}
+
+// No samples with a huge order is a plain empty result: nothing may be sized
+// by the order alone.  The child runs with 2 GiB of address space, far below
+// the 16 GiB that order-sized buffers would take.
+TEST(IcfHermite, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not go with the sanitizer's shadow memory";
+#else
+  EXPECT_EXIT(
+      {
+        struct rlimit lim;
+        lim.rlim_cur = lim.rlim_max = rlim_t(2) << 30;
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
+        auto r = lowrank::icf_hermite(nullptr, 0, 1.0, 2147483646, 0.0, 1);
+        if (r.rank != 0 || !r.perm.empty() || !r.factor.empty()) std::exit(1);
+        auto e = standin::call("icf_ortho", 2, {standin::real(1, 0), standin::scalar(1), standin::scalar(2147483646),
+                                                standin::scalar(0)});
+        if (!e.ok || !e.clean() || mxGetM(e.out(0)) != 0 || mxGetN(e.out(0)) != 0 || mxGetN(e.out(1)) != 0)
+          std::exit(2);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST(IcfOrthoEntry, ExampleTruncationAndBadInput) {
