@@ -14,10 +14,11 @@
 %     X        sparse double, n-by-d with one instance per row; with 'col',
 %              d-by-n with one instance per column.
 %     MODEL    1-by-1 struct whose six fields are read BY POSITION:
-%                Parameters  solver code in element 1 (0 to 6: L2R_LR,
+%                Parameters  solver code in element 1 (0 to 7: L2R_LR,
 %                            L2R_L2LOSS_SVC_DUAL, L2R_L2LOSS_SVC,
 %                            L2R_L1LOSS_SVC_DUAL, MCSVM_CS, L1R_L2LOSS_SVC,
-%                            L1R_LR); other elements are ignored.
+%                            L1R_LR, L2R_LR_DUAL); other elements are
+%                            ignored.
 %                nr_class    number of classes.
 %                nr_feature  number of features seen in training.
 %                bias        bias feature value, truncated toward zero
@@ -30,9 +31,9 @@
 %                            (f-1)*C + c + 1, i.e. w is a C-by-(nr_feature+b)
 %                            matrix.  LINMODEL_READ builds this struct from a
 %                            liblinear-train model file.
-%     OPTIONS  text; '-b 1' asks for probability estimates (solvers 0 and 6
-%              only; with another solver a message is printed and decision
-%              values are returned).  Parsing stops at the first token that
+%     OPTIONS  text; '-b 1' asks for probability estimates (logistic
+%              regression only: solvers 0, 6 and 7; with another solver a
+%              message is printed and decision values are returned).  Parsing stops at the first token that
 %              does not start with '-'.  At most 2047 characters.
 %     'col'    exactly this text: the instances are the columns of X.
 %
@@ -44,7 +45,9 @@
 %
 %   Features: in row format, features beyond nr_feature are ignored and the
 %   bias feature is number nr_feature+1; with 'col' the number of rows of X
-%   is the feature cap instead (the bias feature is number rows+1).
+%   is the feature cap instead (the bias feature is number rows+1, so with a
+%   bias feature X should then have exactly nr_feature rows: a longer X gives
+%   its row nr_feature+1 the bias weight and the bias node no weight).
 %
 %   Failures do not raise errors: linmodel_score prints the reason (the usage
 %   text, "Testing_instance_matrix must be sparse", "Error: can't read model:

@@ -1,6 +1,6 @@
 % linmodel_score through Octave, against liblinear's own command-line tools:
 % models trained by liblinear-train on its example data set and on a seeded
-% four-class set, for solvers 0 to 6 with and without a bias feature, read
+% four-class set, for solvers 0 to 7 with and without a bias feature, read
 % with linmodel_read and scored; labels, the accuracy line and the -b 1
 % probabilities must equal liblinear-predict's output.
 1;
@@ -99,7 +99,7 @@ for s = 1:numel(sets)
   train_file = fullfile(work, sets{s}{1});
   test_file = fullfile(work, sets{s}{2});
   [y, X] = read_data(test_file);
-  for solver = 0:6
+  for solver = 0:7
     for bias = [-1 1]
       model_file = fullfile(work, sprintf('%s_s%d_B%d.model', sets{s}{1}, solver, bias));
       run_tool(sprintf('"%s" -s %d -B %d -q "%s" "%s"', train, solver, bias, train_file, model_file));
@@ -108,7 +108,7 @@ for s = 1:numel(sets)
       assert(model.Parameters, solver);
       C = size(model.w, 1);
 
-      for b = 0:double(solver == 0 || solver == 6)
+      for b = 0:double(any(solver == [0 6 7]))
         pred_file = [model_file '.out'];
         line = run_tool(sprintf('"%s" -b %d "%s" "%s" "%s"', predict, b, test_file, model_file, pred_file));
         [labels, probs, header] = read_predictions(pred_file, b == 1);
@@ -143,7 +143,7 @@ for s = 1:numel(sets)
     end
   end
 end
-assert(compared, numel(sets) * (14 + 4));
+assert(compared, numel(sets) * (16 + 6));
 
 % Messages and empty outputs.
 model = linmodel_read(fullfile(work, 'multi_train_s2_B1.model'));
