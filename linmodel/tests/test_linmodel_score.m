@@ -184,4 +184,10 @@ assert_error(@() linmodel_score(y, X, model, repmat('x', 1, 2048)), 'linmodel_sc
 assert_error(@() linmodel_score(y, X, model, 5), 'linmodel_score:optionNotText');
 assert_error(@() linmodel_read(fullfile(work, 'no_such_file')), 'linmodel_read:cannotOpen');
 assert_error(@() linmodel_read(fullfile(work, 'multi_test')), 'linmodel_read:incomplete');
+% A regression model has no class labels; a model file cut short misses weights.
+run_tool(sprintf('"%s" -s 11 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'svr.model')));
+assert_error(@() linmodel_read(fullfile(work, 'svr.model')), 'linmodel_read:unknownSolver');
+text = fileread(fullfile(work, 'multi_train_s4_B1.model'));
+fid = fopen(fullfile(work, 'cut.model'), 'w'); fputs(fid, text(1:end-30)); fclose(fid);
+assert_error(@() linmodel_read(fullfile(work, 'cut.model')), 'linmodel_read:badWeights');
 printf('linmodel_score: all Octave checks passed (%d comparisons with liblinear-predict)\n', compared);
