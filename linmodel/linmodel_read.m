@@ -19,6 +19,9 @@ function model = linmodel_read(filename)
 %                 classes (except MCSVM_CS), else nr_class.
 %
 %   Regression models (solvers 11 to 13) carry no labels and are not read.
+%   A bias that is not an integer (liblinear-train -B 0.5) is read as stored,
+%   with a warning (linmodel_read:fractionalBias): LINMODEL_SCORE truncates
+%   the bias toward zero, so such a model scores differently there.
 %   A file that cannot be opened or does not hold a complete model raises an
 %   error with identifier linmodel_read:<condition>.
 %
@@ -80,6 +83,14 @@ function model = linmodel_read(filename)
     columns = 1;
   else
     columns = nr_class;
+  end
+  if bias ~= fix(bias)
+    % linmodel_score reads the bias as an integer (truncated toward zero):
+    % scores of such a model differ from liblinear-predict's.
+    warning('linmodel_read:fractionalBias', ...
+            ['The model in "%s" has bias %g; linmodel_score truncates the bias toward zero (to %g), ' ...
+             'so its scores will differ from liblinear-predict''s. Train with an integer -B value.'], ...
+            filename, bias, fix(bias));
   end
   features = nr_feature + (bias >= 0);
   if numel(w) ~= columns * features

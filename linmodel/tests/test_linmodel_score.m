@@ -190,4 +190,15 @@ assert_error(@() linmodel_read(fullfile(work, 'svr.model')), 'linmodel_read:unkn
 text = fileread(fullfile(work, 'multi_train_s4_B1.model'));
 fid = fopen(fullfile(work, 'cut.model'), 'w'); fputs(fid, text(1:end-30)); fclose(fid);
 assert_error(@() linmodel_read(fullfile(work, 'cut.model')), 'linmodel_read:badWeights');
+% A fractional bias is read as stored, with a warning that scoring truncates it.
+run_tool(sprintf('"%s" -s 2 -B 0.5 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'half.model')));
+lastwarn('');
+half = linmodel_read(fullfile(work, 'half.model'));
+[~, id] = lastwarn();
+assert(id, 'linmodel_read:fractionalBias');
+assert(half.bias, 0.5);
+lastwarn('');
+linmodel_read(fullfile(work, 'multi_train_s2_B1.model'));
+[~, id] = lastwarn();
+assert(isempty(id));
 printf('linmodel_score: all Octave checks passed (%d comparisons with liblinear-predict)\n', compared);
