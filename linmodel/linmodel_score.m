@@ -33,8 +33,9 @@
 %                            liblinear-train model file.
 %     OPTIONS  text; '-b 1' asks for probability estimates (logistic
 %              regression only: solvers 0, 6 and 7; with another solver a
-%              message is printed and decision values are returned).  Parsing stops at the first token that
-%              does not start with '-'.  At most 2047 characters.
+%              message is printed and decision values are returned).
+%              Parsing stops at the first token that does not start with
+%              '-'.  At most 2047 characters.
 %     'col'    exactly this text: the instances are the columns of X.
 %
 %   Outputs
