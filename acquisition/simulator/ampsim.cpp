@@ -21,7 +21,7 @@
 //   word 1         the status word: the configured raw word with an event
 //                  code in raw bits 8-23 (status bits 0-15, the trigger
 //                  inputs): codes 1, 2, ... 254 in turn, each held for the
-//                  first 20 ms of every half second, 0 otherwise
+//                  first 10 ms of every half second, 0 otherwise
 //   words 2 to C-2 the channels: a 24-bit sample shifted left by 8 (BioSemi
 //                  units of 31.25 nV): a per-channel offset, a 10 Hz alpha
 //                  rhythm, a 22 Hz beta rhythm, 50 Hz line pickup and noise
