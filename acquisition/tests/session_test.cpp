@@ -295,6 +295,24 @@ TEST_F(Simulator, PointersAtTheRingEndAreReadFromItsStart) {
   set("AMPSIM_START", "34652160@2");
   s = start();
   ASSERT_TRUE(s.ok) << s.error_text;
+  // The first fetch copies from 0 whatever pointer the start saw, and the
+  // stream that began at the ring's end is found at its start.
+  EXPECT_EQ(int32_out(s, 14), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  auto f = fetch(s, 0);
+  ASSERT_TRUE(f.ok) << f.error_text;
+  ASSERT_GT(mxGetN(f.out(0)), 0u);
+  auto words = standin::int32s(f.out(0));
+  EXPECT_EQ(words[0], -256);
+  EXPECT_EQ(words[281], 0);  // sweep counter of the first sweep
+  EXPECT_TRUE(stop(s).ok);
+
+  // A session pointer inside the ring: the returned pointer is still 0.
+  unsetenv("AMPSIM_START");
+  set("AMPSIM_START", std::to_string(1000 * 282 * 4) + "@2");
+  s = start();
+  ASSERT_TRUE(s.ok) << s.error_text;
+  EXPECT_EQ(int32_out(s, 14), 0);
   EXPECT_TRUE(stop(s).ok);
 }
 
