@@ -51,7 +51,11 @@ PointRows frontier(const int32_t* set, int32_t M, int32_t N, const int32_t* boun
   table_init(members, J, static_cast<size_t>(N));
   for (int32_t p = 0; p < N; ++p) {
     member_hash[p] = point_hash(member + p * width, J, weight.data());
-    table_insert(members, member_hash[p], p);
+    // A repeated column answers no membership question its first copy does
+    // not; indexing it again would only lengthen the probe chains (to
+    // quadratic cost for a long run of copies).
+    if (!table_contains(members, member, member + p * width, member_hash[p]))
+      table_insert(members, member_hash[p], p);
   }
 
   // Accepted points over the compared coordinates, in acceptance order.

@@ -57,7 +57,9 @@ inline bool table_contains(const PointTable& t, const int32_t* base, const int32
   for (size_t s = table_slot(h, mask);; s = (s + 1) & mask) {
     const int32_t q = t.point[s];
     if (q < 0) return false;
-    if (t.key[s] == h && std::memcmp(base + static_cast<size_t>(q) * t.width, p, bytes) == 0) return true;
+    // Points of no coordinates are all equal (and their buffers may be null).
+    if (t.key[s] == h && (bytes == 0 || std::memcmp(base + static_cast<size_t>(q) * t.width, p, bytes) == 0))
+      return true;
   }
 }
 
