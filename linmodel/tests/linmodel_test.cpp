@@ -309,6 +309,73 @@ TEST(LinmodelScore, PrintsItsFailuresAndReturnsEmptyOutputs) {
     }
 }
 
+// When several things are wrong, only the first check in the entry's order
+// speaks: argument count, classes, struct, options, model, sparsity, labels.
+TEST(LinmodelScore, FirstFailingCheckAloneIsReported) {
+  const std::string usage = kUsage;
+  auto y = [](size_t n) { return standin::real(n, 1, std::vector<double>(n, 1.0)); };
+  auto x = [] { return sparse_rows(1, 4, {1, 0, 0, 0}); };
+  auto short_model = [] {
+    Array s = standin::empty_struct_array({"Parameters", "nr_class"});
+    standin::set_field(s.get(), "Parameters", standin::scalar(2));
+    standin::set_field(s.get(), "nr_class", standin::scalar(2));
+    return s;
+  };
+  const std::string cant_read =
+      "Error: can't read model: the model struct has 2 fields; it needs six (Parameters, nr_class, nr_feature, bias, "
+      "Label, w)\n";
+  struct Case { std::vector<Array> in; std::string printed; };
+  std::vector<Case> cases;
+  {
+    std::vector<Array> in;  // six inputs, the first of a wrong class
+    in.push_back(standin::int32(1, 1, {1})); in.push_back(x()); in.push_back(standin::real(1, 1));
+    in.push_back(standin::text("-c")); in.push_back(standin::text("col")); in.push_back(standin::text(""));
+    cases.push_back({std::move(in), usage});
+  }
+  {
+    std::vector<Array> in;  // classes before the struct
+    in.push_back(standin::int32(1, 1, {1})); in.push_back(x()); in.push_back(standin::real(1, 1));
+    cases.push_back({std::move(in), "Error: label vector and instance matrix must be double\n"});
+  }
+  {
+    std::vector<Array> in;  // the struct before the options
+    in.push_back(y(1)); in.push_back(x()); in.push_back(standin::real(1, 1)); in.push_back(standin::text("-c 1"));
+    cases.push_back({std::move(in), "model file should be a struct array\n"});
+  }
+  {
+    std::vector<Array> in;  // the options before the model
+    in.push_back(y(1)); in.push_back(x()); in.push_back(short_model()); in.push_back(standin::text("-b"));
+    cases.push_back({std::move(in), usage});
+  }
+  {
+    std::vector<Array> in;  // the model before sparsity
+    in.push_back(y(1)); in.push_back(standin::real(1, 4)); in.push_back(short_model());
+    cases.push_back({std::move(in), cant_read});
+  }
+  {
+    std::vector<Array> in;  // sparsity before the label count
+    in.push_back(y(3)); in.push_back(standin::real(1, 4)); in.push_back(bias_model());
+    cases.push_back({std::move(in), "Testing_instance_matrix must be sparse\n"});
+  }
+  {
+    std::vector<Array> in;  // the probability note, then the label count
+    in.push_back(y(3)); in.push_back(x()); in.push_back(bias_model()); in.push_back(standin::text("-b 1"));
+    cases.push_back({std::move(in), "probability output is only supported for logistic regression\n"
+                                    "Length of label vector does not match # of instances.\n"});
+  }
+  {
+    std::vector<Array> in;  // 'col': the instance count is the column count, not the row count
+    in.push_back(y(4)); in.push_back(sparse_rows(4, 2, {1, 0, 0, 1, 0, 0, 0, 0})); in.push_back(bias_model());
+    in.push_back(standin::text("")); in.push_back(standin::text("col"));
+    cases.push_back({std::move(in), "Length of label vector does not match # of instances.\n"});
+  }
+  for (const Case& c : cases) {
+    standin::Result r = standin::call("linmodel_score", 3, c.in);
+    EXPECT_EQ(r.printed, c.printed);
+    expect_empty_outputs(r, 3);
+  }
+}
+
 TEST(LinmodelScore, FailedTransposePrintsItsMessage) {
   standin::fail_call_host(true);
   standin::Result r = standin::call("linmodel_score", 3, {standin::real(1, 1, {1}), sparse_rows(1, 4, {1, 0, 0, 0}), bias_model()});
