@@ -183,7 +183,8 @@ void gramRowGroup(const GramJob& job, int32_t first) {
 }  // namespace
 
 int gramThreads(int32_t M, int32_t N) {
-  const double work = static_cast<double>(M) * M * (N + 8);
+  // In double throughout: N + 8 would overflow int32 for the widest inputs.
+  const double work = static_cast<double>(M) * M * (static_cast<double>(N) + 8.0);
   if (work < 4e6) return 1;
   const unsigned hw = std::thread::hardware_concurrency();
   return static_cast<int>(std::min(hw == 0 ? 1u : hw, 64u));

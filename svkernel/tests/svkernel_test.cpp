@@ -105,6 +105,9 @@ TEST(Kernel, TruncationAndPositions) {
   EXPECT_EQ(svkernel::checkedIndex(3, 3, 2, 2), 8);
   EXPECT_EQ(svkernel::checkedIndex(3, 3, 3, 2), -1);
   EXPECT_EQ(svkernel::checkedIndex(50000, 50000, 49999, 49999), 2499999999LL);
+  // The widest column count a matrix may have (an X of no rows can have it).
+  EXPECT_EQ(svkernel::gramThreads(0, INT32_MAX), 1);
+  EXPECT_GE(svkernel::gramThreads(1, INT32_MAX), 1);
 }
 
 // The blocked, threaded Gram matrix against the literal per-pair procedure,
