@@ -21,6 +21,8 @@
 %           is the sync word (-256), row 2 the status/trigger word, then the
 %           channels in the amplifier's order, unchanged (24-bit samples
 %           shifted left by 8: divide by 256 for the sample value).
+%           When the pointer only went from the ring's end back to its
+%           start, DATA is CHANNELS-by-0 (still empty).
 %     PTR   int32 scalar, the new pointer (a whole number of sweeps).
 %
 %   A failed pointer read warns (BioSemi:ReadProblem) and returns 0-by-0

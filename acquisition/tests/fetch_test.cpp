@@ -109,6 +109,17 @@ TEST(AcqFetch, WrapsAroundTheRingEnd) {
   g_pointer = 4 * S;
   expect_fetch(s.fetch(R), 4, 4 * S, sweeps_from(0, 4));
 
+  // From the very end to the start with nothing new: no sweep, the pointer
+  // now at 0, and the next fetch goes on from there.
+  g_pointer = 0;
+  auto r = s.fetch(R);
+  ASSERT_TRUE(r.ok) << r.error_text;
+  EXPECT_EQ(mxGetM(r.out(0)), static_cast<size_t>(kChannels));
+  EXPECT_EQ(mxGetN(r.out(0)), 0u);
+  EXPECT_EQ(standin::int32s(r.out(1))[0], 0);
+  g_pointer = 2 * S;
+  expect_fetch(s.fetch(0), 2, 2 * S, sweeps_from(0, 2));
+
   // Wrapped to one sweep short of a whole ring.
   g_pointer = 5 * S;
   expect_fetch(s.fetch(6 * S), RING_SWEEPS - 1, 5 * S, sweeps_from(6, RING_SWEEPS - 1));
