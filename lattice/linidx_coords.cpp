@@ -31,7 +31,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   size_t where = 0;
   const lattice::GridCheck check = lattice::check_grid(dims, n, total, where);
   if (check == lattice::GridCheck::bad_extent)
-    host::fail_for(kName, "badExtent", "Extent %zu of dims is %g; every extent must be a positive integer.", where + 1,
+    host::fail_for(kName, "badExtent", "Extent %zu of dims is %g; every extent must be a positive integer no larger than 2147483647.", where + 1,
                   dims[where]);
   if (check == lattice::GridCheck::too_many_cells)
     host::fail_for(kName, "tooManyCells", "The grid has more than 2147483647 cells (the product passes it at extent %zu).",

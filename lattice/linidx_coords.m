@@ -20,8 +20,9 @@
 %
 %   Errors (identifier linidx_coords:<condition>): nargin, nargout,
 %   notDouble (an input not a real full double array), badExtent (an extent
-%   not a positive integer), tooManyCells (more than 2147483647 cells),
-%   badIndex (an index outside 1 ... prod(DIMS)), tooLarge.
+%   not a positive integer up to 2147483647), tooManyCells (more than
+%   2147483647 cells), badIndex (an index outside 1 ... prod(DIMS)),
+%   tooLarge, outOfMemory.
 %
 %   Example
 %     linidx_coords([3 4], 7)          % [1 3]

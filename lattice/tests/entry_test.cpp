@@ -84,6 +84,11 @@ TEST(LinidxCoordsEntry, BadInput) {
   }
   auto r = standin::call(f, 1, args(standin::real(1, 2, {3, 4}), standin::real(1, 3, {1, 2, 99})));
   EXPECT_EQ(r.error_text, "Index 3 is 99; indices must lie in 1 ... 12.");
+  // An extent past the 32-bit range is a whole number too: the message says what is wrong with it.
+  r = standin::call(f, 1, args(standin::real(1, 2, {3, 1e10}), standin::scalar(1)));
+  EXPECT_EQ(r.error_id, "linidx_coords:badExtent");
+  EXPECT_EQ(r.error_text,
+            "Extent 2 of dims is 1e+10; every extent must be a positive integer no larger than 2147483647.");
 }
 
 TEST(FrontierEntry, OutputsAndShapes) {
