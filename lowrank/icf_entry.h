@@ -37,10 +37,11 @@ inline int64_t read_count(const char* deliverable, const char* what, const mxArr
 
 // Initial factor capacity from the data's row count and the expected rank
 // (0: default).  The factor never needs more than n + 1 columns, so the
-// buffer is not sized beyond that.
+// buffer is not sized beyond that, nor beyond the 32-bit count.
 inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
   int64_t capacity = initial_capacity(d, expected_rank);
   if (capacity > n + 1) capacity = n + 1;
+  if (capacity > 2147483647) capacity = 2147483647;
   if (capacity < 1) capacity = 1;
   return static_cast<int32_t>(capacity);
 }

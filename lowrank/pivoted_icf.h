@@ -149,10 +149,11 @@ IcfResult pivoted_icf(int32_t n, Diag&& kdiag, Entry&& entry, double tol, int32_
   IcfResult out;
   // The factor never has more than n columns, so a larger buffer is never
   // used; growth happens at k = capacity - 1, which the cap n + 1 keeps out
-  // of reach.
-  if (capacity > n) capacity = n + 1;
-  if (capacity < 1) capacity = 1;
-  out.factor.assign(static_cast<size_t>(capacity) * static_cast<size_t>(n), 0.0);
+  // of reach.  At least two columns, so that growth by half does grow.
+  int64_t cap = capacity;
+  if (cap > n) cap = static_cast<int64_t>(n) + 1;
+  if (cap < 2) cap = 2;
+  out.factor.assign(static_cast<size_t>(cap) * static_cast<size_t>(n), 0.0);
 
   int32_t rank = 0;
   if (tol < static_cast<double>(n)) {
@@ -161,9 +162,9 @@ IcfResult pivoted_icf(int32_t n, Diag&& kdiag, Entry&& entry, double tol, int32_
     // tol >= 0 the trace test ends the loop by then; the bound only guards
     // a negative tol.
     for (int32_t k = 0; k < n; ++k) {
-      if (k == capacity - 1) {
-        capacity = capacity + capacity / 2;
-        std::vector<double> grown(static_cast<size_t>(capacity) * static_cast<size_t>(n), 0.0);
+      if (k == cap - 1) {
+        cap = cap + cap / 2;
+        std::vector<double> grown(static_cast<size_t>(cap) * static_cast<size_t>(n), 0.0);
         std::copy(out.factor.begin(), out.factor.begin() + static_cast<ptrdiff_t>(k) * n, grown.begin());
         out.factor.swap(grown);
       }

@@ -50,7 +50,7 @@ TEST(IcfGaussian, MatchesLiteralProcedureBitForBit) {
     for (int32_t v = 0; v + 7 < c.n; v += 9)
       std::memcpy(&X[static_cast<size_t>(v + 7) * c.d], &X[static_cast<size_t>(v) * c.d], c.d * sizeof(double));
     auto ref = lowrank_ref::icf_gaussian(X.data(), c.d, c.n, c.sigma, c.tol, 30 * c.d);
-    for (int32_t capacity : {2, 3, 30 * c.d, c.n + 1}) {
+    for (int32_t capacity : {-5, 1, 2, 3, 30 * c.d, c.n + 1}) {
       auto got = lowrank::icf_gaussian(X.data(), c.d, c.n, c.sigma, c.tol, capacity);
       ASSERT_EQ(got.rank, ref.rank) << c.n << " capacity " << capacity;
       EXPECT_EQ(got.perm, ref.perm);
