@@ -376,6 +376,43 @@ TEST(GramEntries, UnknownKernelAndEmptyData) {
   EXPECT_EQ(standin::doubles(r.out(0)), std::vector<double>(9, 1.0));
 }
 
+// Failures come in this order: model conversion (its warnings printed on the
+// way), then the conversion of the data rows, then the first kernel value.
+TEST(GramEntries, FailuresComeInConversionThenKernelOrder) {
+  const auto X = [] { return standin::real(2, 2, {1, 3, 2, 4}); };
+  auto r = standin::call("gram_square", 1, {X(), model(kernel_struct(5), {"vcdim"})});
+  EXPECT_EQ(r.error_text, kNullValue);
+  r = standin::call("gram_pair", 1, {X(), X(), model(kernel_struct(5), {"index", "supvec"})});
+  EXPECT_EQ(r.error_text, "ERR-005 - unknown kernel function");
+  EXPECT_EQ(r.printed, "Warning: could not retrieve index from the given struct.\nWarning: supvec field was not found.");
+  expect_tidy(r);
+
+  // Every allocation of the conversions, up to the last row of the data,
+  // comes before the unknown kernel type is noticed: more data rows, more
+  // allocations that can fail first.
+  auto first_kernel_error = [](const char* name, size_t rows) {
+    const std::vector<double> data(rows * 2, 1.0);
+    for (long n = 1; n < 1000; ++n) {
+      standin::fail_nth_malloc(n);
+      auto r = std::string(name) == "gram_square"
+                   ? standin::call(name, 1, {standin::real(rows, 2, data), model(kernel_struct(-1))})
+                   : standin::call(name, 1, {standin::real(1, 2, {1, 2}), standin::real(rows, 2, data),
+                                             model(kernel_struct(-1))});
+      standin::reset_faults();
+      expect_tidy(r);
+      EXPECT_FALSE(r.ok) << name;
+      if (r.error_text == "ERR-005 - unknown kernel function") return n;
+      EXPECT_EQ(r.error_text, "ERR-007 - Malloc failed, out of memory") << name << " " << n;
+    }
+    return -1L;
+  };
+  for (const char* name : {"gram_square", "gram_pair"}) {
+    const long two = first_kernel_error(name, 2), four = first_kernel_error(name, 4);
+    EXPECT_GT(two, 1) << name;
+    EXPECT_GT(four, two) << name;
+  }
+}
+
 TEST(GramEntries, BadInputIsRefused) {
   auto r = standin::call("gram_square", 1, {standin::real(2, 2)});
   EXPECT_EQ(r.error_id, "gram_square:nargin");
