@@ -23,6 +23,10 @@
 %     gram_pair:nargin, gram_pair:notDouble, gram_pair:noRows,
 %     gram_pair:tooLarge, gram_pair:fieldNotDouble for bad input.
 %
+%   Limits
+%     X and Y have at most 2147483647 rows and columns.  All their rows are
+%     converted (memory grows with their size), so pass only the rows needed.
+%
 %   Example
 %     kp = struct('kernel_type', 1, 'poly_degree', 2, 'rbf_gamma', 1, ...
 %                 'coef_lin', 1, 'coef_const', 1, 'custom', '');

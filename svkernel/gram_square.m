@@ -26,7 +26,9 @@
 %            poly_degree, rbf_gamma, coef_lin, coef_const and the text
 %            custom (at most 127 characters are kept).  Optional: alpha,
 %            lin_weights (double arrays), index (double, one value per row;
-%            when absent a warning line is printed), supvec (double matrix,
+%            when absent "Warning: could not retrieve index from the given
+%            struct." is printed; present but empty, it raises "Error
+%            allocating lArray or dArray"), supvec (double matrix,
 %            one support vector per row; when absent "Warning: supvec field
 %            was not found." is printed).
 %
