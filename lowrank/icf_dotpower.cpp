@@ -20,32 +20,22 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   lowrank::check_real_double_inputs("icf_dotpower", prhs, used, IN_OFFSET);
 
   const size_t d = host::rows(prhs[IN_DATA]), n = host::cols(prhs[IN_DATA]);
-  if (d > host::kMaxDim || n > host::kMaxDim)
-    host::fail("icf_dotpower:tooLarge", "X has more rows or columns than 2147483647.");
-  if (d == 0 && n > 0) host::fail("icf_dotpower:noDimensions", "X must have at least one row.");
+  lowrank::check_data_shape("icf_dotpower", "X", d, n);
 
   const double offset = mxGetPr(prhs[IN_OFFSET])[0];
   const double scale = mxGetPr(prhs[IN_SCALE])[0];
   const double degree_in = std::trunc(mxGetPr(prhs[IN_DEGREE])[0]);
   if (!(degree_in >= -2147483648.0 && degree_in <= 2147483647.0))
     host::fail("icf_dotpower:badDegree", "degree must be a number in the 32-bit integer range.");
-  const double tol = mxGetPr(prhs[IN_TOL])[0];
-  if (tol < 0) host::fail("icf_dotpower:negativeTol", "tol must not be negative.");
+  const double tol = lowrank::read_tol("icf_dotpower", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 6 ? lowrank::read_count("icf_dotpower", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
   const int32_t capacity =
       lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
 
   const double* X = mxGetPr(prhs[IN_DATA]);
-  lowrank::IcfResult result;
-  host::CoreFailure failure = host::run_core([&] {
-    result = lowrank::icf_polynomial(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
+  lowrank::factorize("icf_dotpower", n, nlhs, plhs, [&] {
+    return lowrank::icf_polynomial(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
                                      static_cast<int32_t>(degree_in), tol, capacity);
   });
-  if (failure.failed) {
-    result = lowrank::IcfResult();
-    host::fail("icf_dotpower:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
-  }
-
-  lowrank::make_factor_outputs(result, n, nlhs, plhs);
 }

@@ -46,6 +46,21 @@ inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
   return static_cast<int32_t>(capacity);
 }
 
+// Rows d and columns n of the data: both within the 32-bit count, and at
+// least one row when there are samples.
+inline void check_data_shape(const char* deliverable, const char* name, size_t d, size_t n) {
+  if (d > host::kMaxDim || n > host::kMaxDim)
+    host::fail_for(deliverable, "tooLarge", "%s has more rows or columns than 2147483647.", name);
+  if (d == 0 && n > 0) host::fail_for(deliverable, "noDimensions", "%s must have at least one row.", name);
+}
+
+// The absolute tolerance; a negative one would not end the factorization.
+inline double read_tol(const char* deliverable, const mxArray* a) {
+  const double tol = mxGetPr(a)[0];
+  if (tol < 0) host::fail_for(deliverable, "negativeTol", "tol must not be negative.");
+  return tol;
+}
+
 // Output 1: the n × rank factor; output 2 (when requested): the 0-based pivot
 // order as a 1 × n row of doubles.
 inline void make_factor_outputs(const IcfResult& r, size_t n, int nlhs, mxArray* plhs[]) {
@@ -56,6 +71,20 @@ inline void make_factor_outputs(const IcfResult& r, size_t n, int nlhs, mxArray*
     double* p = mxGetPr(plhs[1]);
     for (size_t i = 0; i < n; ++i) p[i] = static_cast<double>(r.perm[i]);
   }
+}
+
+// Runs a factorization core (plain C++ returning an IcfResult) and stores its
+// outputs.  A core that runs out of memory ends the call with
+// "<deliverable>:outOfMemory", raised once its result is released.
+template <class Core>
+void factorize(const char* deliverable, size_t n, int nlhs, mxArray* plhs[], Core&& core) {
+  IcfResult result;
+  host::CoreFailure failure = host::run_core([&] { result = core(); });
+  if (failure.failed) {
+    result = IcfResult();
+    host::fail_for(deliverable, "outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
+  }
+  make_factor_outputs(result, n, nlhs, plhs);
 }
 
 }  // namespace lowrank

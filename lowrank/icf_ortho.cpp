@@ -22,9 +22,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   // The samples are the first n stored values, n being the column count; the
   // row count only sizes the default factor buffer.
   const size_t d = host::rows(prhs[IN_SAMPLES]), n = host::cols(prhs[IN_SAMPLES]);
-  if (d > host::kMaxDim || n > host::kMaxDim)
-    host::fail("icf_ortho:tooLarge", "x has more rows or columns than 2147483647.");
-  if (d == 0 && n > 0) host::fail("icf_ortho:noDimensions", "x must have at least one row.");
+  lowrank::check_data_shape("icf_ortho", "x", d, n);
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
   const double order_in = std::trunc(mxGetPr(prhs[IN_ORDER])[0]);
@@ -33,22 +31,14 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   const int32_t order = static_cast<int32_t>(order_in);
   if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > 2147483647.0)
     host::fail("icf_ortho:tooLarge", "(order + 1) * numel(x) must not exceed 2147483647.");
-  const double tol = mxGetPr(prhs[IN_TOL])[0];
-  if (tol < 0) host::fail("icf_ortho:negativeTol", "tol must not be negative.");
+  const double tol = lowrank::read_tol("icf_ortho", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 5 ? lowrank::read_count("icf_ortho", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
   const int32_t capacity =
       lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
 
   const double* x = mxGetPr(prhs[IN_SAMPLES]);
-  lowrank::IcfResult result;
-  host::CoreFailure failure = host::run_core([&] {
-    result = lowrank::icf_hermite(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
+  lowrank::factorize("icf_ortho", n, nlhs, plhs, [&] {
+    return lowrank::icf_hermite(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
   });
-  if (failure.failed) {
-    result = lowrank::IcfResult();
-    host::fail("icf_ortho:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
-  }
-
-  lowrank::make_factor_outputs(result, n, nlhs, plhs);
 }

@@ -16,27 +16,17 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   lowrank::check_real_double_inputs("icf_rbf", prhs, used, IN_SIGMA);
 
   const size_t d = host::rows(prhs[IN_DATA]), n = host::cols(prhs[IN_DATA]);
-  if (d > host::kMaxDim || n > host::kMaxDim)
-    host::fail("icf_rbf:tooLarge", "X has more rows or columns than 2147483647.");
-  if (d == 0 && n > 0) host::fail("icf_rbf:noDimensions", "X must have at least one row.");
+  lowrank::check_data_shape("icf_rbf", "X", d, n);
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
-  const double tol = mxGetPr(prhs[IN_TOL])[0];
-  if (tol < 0) host::fail("icf_rbf:negativeTol", "tol must not be negative.");
+  const double tol = lowrank::read_tol("icf_rbf", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 4 ? lowrank::read_count("icf_rbf", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
   const int32_t capacity =
       lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
 
   const double* X = mxGetPr(prhs[IN_DATA]);
-  lowrank::IcfResult result;
-  host::CoreFailure failure = host::run_core([&] {
-    result = lowrank::icf_gaussian(X, static_cast<int32_t>(d), static_cast<int32_t>(n), sigma, tol, capacity);
+  lowrank::factorize("icf_rbf", n, nlhs, plhs, [&] {
+    return lowrank::icf_gaussian(X, static_cast<int32_t>(d), static_cast<int32_t>(n), sigma, tol, capacity);
   });
-  if (failure.failed) {
-    result = lowrank::IcfResult();
-    host::fail("icf_rbf:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
-  }
-
-  lowrank::make_factor_outputs(result, n, nlhs, plhs);
 }
