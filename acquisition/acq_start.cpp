@@ -39,9 +39,8 @@ struct Held {
 
 enum Release : unsigned { NONE = 0, DISABLE = 1, CLOSE = 2, UNLOAD = 4, FREE_RING = 8 };
 
-// Releases what `what` names, then raises the message.  Nothing the host
-// does not reclaim is held when the error is raised.
-[[noreturn]] void give_up(Held& h, unsigned what, const char* message) {
+// Releases what `what` names, in the order disable, close, unload, free.
+void release(Held& h, unsigned what) {
   if (what & DISABLE) h.driver.usb_write(h.handle, h.disable);
   if (what & CLOSE) h.driver.close(h.handle);
   if (what & UNLOAD) acquisition::unload_library(h.library);
@@ -49,8 +48,27 @@ enum Release : unsigned { NONE = 0, DISABLE = 1, CLOSE = 2, UNLOAD = 4, FREE_RIN
     std::free(h.ring);
     h.ring = nullptr;
   }
+}
+
+// Releases what `what` names, then raises the message.  Nothing the host
+// does not reclaim is held when the error is raised.
+[[noreturn]] void give_up(Held& h, unsigned what, const char* message) {
+  release(h, what);
   host::fail_text(message);
 }
+
+// The battery warning is raised while the probe ring and the open driver are
+// held.  A script that has turned that warning into an error makes the host
+// end the call from inside the warning; this guard, destroyed as the host's
+// error unwinds the call, then releases everything as the other failures of
+// the probe phase do, instead of leaving the driver running.
+struct ReleaseIfWarningEndsCall {
+  Held& h;
+  bool armed = true;
+  ~ReleaseIfWarningEndsCall() {
+    if (armed) release(h, DISABLE | CLOSE | UNLOAD | FREE_RING);
+  }
+};
 
 // Runs one of the two waits; a failure releases everything and raises.
 void wait_or_give_up(Held& h, int64_t ring_bytes, uint32_t p0, uint32_t channels) {
@@ -177,8 +195,10 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   report_layout(status);
   if (status.battery_low) {
     mexPrintf("  battery: low\n");
+    ReleaseIfWarningEndsCall guard{h};
     mexWarnMsgIdAndTxt("BioSemi:BatteryLow",
                        "The BioSemi battery is low; amplifier will shut down within 30-60 minutes.");
+    guard.armed = false;
   } else {
     mexPrintf("  battery: good\n");
   }

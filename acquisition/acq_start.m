@@ -35,6 +35,8 @@
 %   raising, the call disables, closes and unloads what it opened and frees
 %   its ring.  A path of 16384 characters or more raises acq_start:pathTooLong.
 %   A low battery raises the warning BioSemi:BatteryLow and the start goes on.
+%   Where a script has turned that warning into an error, the start ends with
+%   it after releasing the driver, the library and the ring.
 %
 %   The session must end with ACQ_STOP exactly once.  Nothing guards a fetch
 %   or stop with the scalars of a session already stopped: that crashes.

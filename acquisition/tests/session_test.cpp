@@ -284,6 +284,25 @@ TEST_F(Simulator, LowBatteryWarnsAndTheStartCompletes) {
   EXPECT_TRUE(stop(s).ok);
 }
 
+TEST_F(Simulator, BatteryWarningTurnedIntoAnErrorReleasesTheSession) {
+  set("AMPSIM_STATUS", "0xC8000000");
+  const long heap_before = heap_in_use();
+  const size_t threads_before = thread_count();
+  standin::warnings_as_errors(true);
+  auto r = start();
+  standin::reset_faults();
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error_id, "BioSemi:BatteryLow");
+  EXPECT_EQ(log(), concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
+  EXPECT_EQ(thread_count(), threads_before);
+  EXPECT_FALSE(simulator_loaded());
+  EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  // The driver is free for the next start.
+  auto s = start();
+  ASSERT_TRUE(s.ok) << s.error_text;
+  EXPECT_TRUE(stop(s).ok);
+}
+
 TEST_F(Simulator, PointersAtTheRingEndAreReadFromItsStart) {
   // Probe pointer exactly 8388608; the session pointer at its ring's end.
   set("AMPSIM_START", "8388608@1");

@@ -111,6 +111,20 @@ assert_error(@() start15(lib), '', 'acq_start: Can not obtain ring buffer pointe
 lines = read_log(logfile);
 assert(lines(end - 3:end), {'READ_POINTER fail', 'USB_WRITE disable ok', 'CLOSE_DRIVER_ASYNC ok', 'unload'});
 
+% A battery warning that the script has turned into an error ends the start
+% with everything released, so that the next start finds the driver free.
+unsetenv('AMPSIM_FAIL');
+setenv('AMPSIM_STATUS', '0xC8000000');
+warning('error', 'BioSemi:BatteryLow');
+assert_error(@() start15(lib), 'BioSemi:BatteryLow');
+warning('on', 'BioSemi:BatteryLow');
+lines = read_log(logfile);
+assert(lines(end - 2:end), {'USB_WRITE disable ok', 'CLOSE_DRIVER_ASYNC ok', 'unload'});
+unsetenv('AMPSIM_STATUS');
+s = cell(1, 15);
+[s{:}] = acq_start(lib);
+acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
+
 for k = 1:numel(vars), unsetenv(vars{k}); end
 unsetenv('AMPSIM_LOG');
 delete(logfile);

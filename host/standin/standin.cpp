@@ -54,6 +54,7 @@ std::unordered_map<void*, size_t> g_blocks;       // live host memory blocks
 long g_fail_at = 0;                                // fail the n-th host allocation (0: never)
 long g_alloc_count = 0;
 bool g_fail_call = false;
+bool g_warnings_raise = false;
 
 size_t element_size(mxClassID cls) {
   switch (cls) {
@@ -491,13 +492,17 @@ void mexErrMsgIdAndTxt(const char* id, const char* fmt, ...) {
   raise(id, text);
 }
 
-void mexWarnMsgTxt(const char* text) { g_call.warnings.push_back({"", text ? text : ""}); }
+void mexWarnMsgTxt(const char* text) {
+  if (g_warnings_raise) raise(nullptr, text ? text : "");
+  g_call.warnings.push_back({"", text ? text : ""});
+}
 
 void mexWarnMsgIdAndTxt(const char* id, const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
   std::string text = vformat(fmt, ap);
   va_end(ap);
+  if (g_warnings_raise) raise(id, text);
   g_call.warnings.push_back({id ? id : "", text});
 }
 
@@ -618,10 +623,12 @@ void fail_nth_malloc(long n) {
   g_fail_at = n;
 }
 void fail_call_host(bool on) { g_fail_call = on; }
+void warnings_as_errors(bool on) { g_warnings_raise = on; }
 void reset_faults() {
   g_fail_at = 0;
   g_alloc_count = 0;
   g_fail_call = false;
+  g_warnings_raise = false;
 }
 long live_host_blocks() { return static_cast<long>(g_blocks.size()); }
 long host_allocations() { return g_alloc_count; }
