@@ -17,6 +17,40 @@ struct Result {
   int32_t rank = 0;
 };
 
+// Step k with pivot position *p, exactly as written: swap, diagonal, kernel
+// column, elimination column by column, scaling, and residuals recomputed
+// from the kernel diagonal.  Returns the remaining trace; *p becomes the next
+// pivot position.
+template <class Diag, class Entry>
+double step(int32_t n, int32_t k, int32_t* p_inout, double* G, int32_t* perm, double* resid, Diag kdiag,
+            Entry entry) {
+  const size_t N = static_cast<size_t>(n);
+  int32_t p = *p_inout;
+  if (p != k) {
+    std::swap(perm[p], perm[k]);
+    for (int32_t j = 0; j < k; ++j) std::swap(G[p + j * N], G[k + j * N]);
+  }
+  G[k + k * N] = std::sqrt(resid[p]);
+  for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = entry(perm[k], perm[i]);
+  for (int32_t j = 0; j < k; ++j)
+    for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] - G[i + j * N] * G[k + j * N];
+  for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] / G[k + k * N];
+  double trace = 0.0, best = 0.0;
+  p = k + 1;
+  for (int32_t i = k + 1; i < n; ++i) {
+    double value = kdiag(perm[i]);
+    for (int32_t j = 0; j <= k; ++j) value = value - G[i + j * N] * G[i + j * N];
+    resid[i] = value;
+    if (value > best) {
+      best = value;
+      p = i;
+    }
+    trace += value;
+  }
+  *p_inout = p;
+  return trace;
+}
+
 template <class Diag, class Entry>
 Result icf(int32_t n, Diag kdiag, Entry entry, double tol, int32_t capacity) {
   const size_t N = static_cast<size_t>(n);
@@ -38,27 +72,7 @@ Result icf(int32_t n, Diag kdiag, Entry entry, double tol, int32_t capacity) {
         std::free(G);
         G = grown;
       }
-      if (p != k) {
-        std::swap(perm[p], perm[k]);
-        for (int32_t j = 0; j < k; ++j) std::swap(G[p + j * N], G[k + j * N]);
-      }
-      G[k + k * N] = std::sqrt(resid[p]);
-      for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = entry(perm[k], perm[i]);
-      for (int32_t j = 0; j < k; ++j)
-        for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] - G[i + j * N] * G[k + j * N];
-      for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] / G[k + k * N];
-      double trace = 0.0, best = 0.0;
-      p = k + 1;
-      for (int32_t i = k + 1; i < n; ++i) {
-        double value = kdiag(perm[i]);
-        for (int32_t j = 0; j <= k; ++j) value = value - G[i + j * N] * G[i + j * N];
-        resid[i] = value;
-        if (value > best) {
-          best = value;
-          p = i;
-        }
-        trace += value;
-      }
+      const double trace = step(n, k, &p, G, perm, resid, kdiag, entry);
       r = k + 1;
       if (!(trace > tol)) break;
     }
@@ -170,29 +184,8 @@ inline MatrixResult icf_matrix(const double* A, int32_t n, double tol, int32_t m
   const double threshold = t0 * tol;
   int32_t p = 0, k = 0;
   for (; remaining > threshold && k < max_rank; ++k) {
-    int32_t* perm = out.perm.data();
-    if (p != k) {
-      std::swap(perm[p], perm[k]);
-      for (int32_t j = 0; j < k; ++j) std::swap(G[p + j * N], G[k + j * N]);
-    }
-    G[k + k * N] = std::sqrt(resid[p]);
-    for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = A[perm[k] + N * perm[i]];
-    for (int32_t j = 0; j < k; ++j)
-      for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] - G[i + j * N] * G[k + j * N];
-    for (int32_t i = k + 1; i < n; ++i) G[i + k * N] = G[i + k * N] / G[k + k * N];
-    double trace = 0.0, best = 0.0;
-    p = k + 1;
-    for (int32_t i = k + 1; i < n; ++i) {
-      double value = kd[perm[i]];
-      for (int32_t j = 0; j <= k; ++j) value = value - G[i + j * N] * G[i + j * N];
-      resid[i] = value;
-      if (value > best) {
-        best = value;
-        p = i;
-      }
-      trace += value;
-    }
-    remaining = trace;
+    remaining = step(n, k, &p, G, out.perm.data(), resid.data(), [&](int32_t v) { return kd[v]; },
+                     [&](int32_t u, int32_t v) { return A[u + N * v]; });
   }
   out.rank = k;
   out.remaining = remaining;
