@@ -55,7 +55,7 @@ template <class... Args>
 }
 
 inline bool is_real_double(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a); }
-inline bool is_real_single(const mxArray* a) { return mxIsSingle(a) && !mxIsComplex(a); }
+inline bool is_real_single(const mxArray* a) { return mxIsSingle(a) && !mxIsComplex(a) && !mxIsSparse(a); }
 inline bool is_real_int32(const mxArray* a) { return mxGetClassID(a) == mxINT32_CLASS && !mxIsComplex(a); }
 inline bool is_real_uint64(const mxArray* a) { return mxGetClassID(a) == mxUINT64_CLASS && !mxIsComplex(a); }
 inline bool is_char_row(const mxArray* a) { return mxIsChar(a) && mxGetM(a) == 1; }

@@ -20,7 +20,7 @@ inline const char* model_from_struct(model* m, const mxArray* s, char* error, si
   }
   for (int p = 0; p < MODEL_FIELD_COUNT && p < count; ++p) {
     const mxArray* f = mxGetFieldByNumber(s, 0, p);
-    if (f && mxIsDouble(f) && !mxIsSparse(f) && !mxIsComplex(f)) {
+    if (f && host::is_real_double(f)) {
       fields.field[p].is_double = true;
       fields.field[p].count = host::numel(f);
       fields.field[p].data = fields.field[p].count ? mxGetPr(f) : nullptr;

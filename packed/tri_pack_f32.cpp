@@ -11,7 +11,7 @@ enum { OUT_PACKED };
 
 extern "C" EEGMEX_EXPORT void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs < 1) host::fail("tri_pack_f32:nargin", "One input required: tri_pack_f32(S).");
-  if (!host::is_real_single(prhs[IN_MATRIX]) || mxIsSparse(prhs[IN_MATRIX]))
+  if (!host::is_real_single(prhs[IN_MATRIX]))
     host::fail("tri_pack_f32:notSingle", "S must be a real single matrix.");
   const size_t a = host::rows(prhs[IN_MATRIX]);
   if (host::cols(prhs[IN_MATRIX]) < a)

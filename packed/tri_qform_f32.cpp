@@ -11,7 +11,7 @@ enum { OUT_VALUE };
 
 extern "C" EEGMEX_EXPORT void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs < 2) host::fail("tri_qform_f32:nargin", "Two inputs required: tri_qform_f32(P, x).");
-  if (!host::is_real_single(prhs[IN_PACKED]) || mxIsSparse(prhs[IN_PACKED]))
+  if (!host::is_real_single(prhs[IN_PACKED]))
     host::fail("tri_qform_f32:notSingle", "P must be a real single vector.");
   if (!host::is_real_double(prhs[IN_X])) host::fail("tri_qform_f32:notDouble", "x must be a real, full double column.");
   // a is the row count of x (a row x is read as its first element).

@@ -10,7 +10,7 @@ enum { OUT_MATRIX };
 
 extern "C" EEGMEX_EXPORT void mexFunction(int, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (nrhs < 1) host::fail("tri_unpack_f32:nargin", "One input required: tri_unpack_f32(P).");
-  if (!host::is_real_single(prhs[IN_PACKED]) || mxIsSparse(prhs[IN_PACKED]))
+  if (!host::is_real_single(prhs[IN_PACKED]))
     host::fail("tri_unpack_f32:notSingle", "P must be a real single column.");
   // The length is the row count (a row vector is read as one entry).
   const size_t L = host::rows(prhs[IN_PACKED]);

@@ -87,11 +87,10 @@ inline void releaseAll() {
 // Raises "<deliverable>:<condition>" after releasing the registry.
 template <class... Args>
 [[noreturn]] void raiseId(const char* condition, const char* fmt, Args... args) {
-  char id[128], message[512];
-  std::snprintf(id, sizeof id, "%s:%s", g_deliverable, condition);
+  char message[512];
   std::snprintf(message, sizeof message, fmt, args...);
   releaseAll();
-  host::fail(id, "%s", message);
+  host::fail_for(g_deliverable, condition, "%s", message);
 }
 
 inline const char* const OUT_OF_MEMORY = "ERR-007 - Malloc failed, out of memory";
@@ -143,16 +142,13 @@ T* trackedArray(size_t count) {
 // A data input: a real, full double matrix whose sizes fit the signed
 // 32-bit counters of the conversion.  Checked before anything is held.
 inline void checkDataMatrix(const char* deliverable, const mxArray* a, const char* name, int position) {
-  char id[128];
-  if (!host::is_real_double(a)) {
-    std::snprintf(id, sizeof id, "%s:notDouble", deliverable);
-    host::fail(id, "Input %d (%s) must be a real, full double matrix, not %s%s%s.", position, name,
-               mxIsSparse(a) ? "sparse " : "", mxIsComplex(a) ? "complex " : "", mxGetClassName(a));
-  }
-  if (host::rows(a) > host::kMaxDim || host::cols(a) > host::kMaxDim) {
-    std::snprintf(id, sizeof id, "%s:tooLarge", deliverable);
-    host::fail(id, "Input %d (%s) has more than 2147483647 rows or columns.", position, name);
-  }
+  if (!host::is_real_double(a))
+    host::fail_for(deliverable, "notDouble", "Input %d (%s) must be a real, full double matrix, not %s%s%s.",
+                   position, name, mxIsSparse(a) ? "sparse " : "", mxIsComplex(a) ? "complex " : "",
+                   mxGetClassName(a));
+  if (host::rows(a) > host::kMaxDim || host::cols(a) > host::kMaxDim)
+    host::fail_for(deliverable, "tooLarge", "Input %d (%s) has more than 2147483647 rows or columns.", position,
+                   name);
 }
 
 // ---------------------------------------------------------------------------
