@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build test test-standin test-asan demo bench clean
+.PHONY: deps build test test-asan demo bench clean
 
 deps:
 	@missing=""; \

@@ -15,7 +15,7 @@
 
 #include "host/standin/standin.h"
 #include "svkernel/kernel.h"
-#include "svkernel/tests/gram_reference.h"
+#include "testing/gram_reference.h"
 
 namespace {
 

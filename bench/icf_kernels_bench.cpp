@@ -13,7 +13,7 @@
 #include "lowrank/dotpower.h"
 #include "lowrank/given_matrix.h"
 #include "lowrank/hermite.h"
-#include "lowrank/tests/icf_reference.h"
+#include "testing/icf_reference.h"
 
 namespace {
 

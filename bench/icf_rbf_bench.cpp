@@ -9,7 +9,7 @@
 #include <random>
 
 #include "lowrank/gaussian.h"
-#include "lowrank/tests/icf_reference.h"
+#include "testing/icf_reference.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "lattice/frontier.h"
-#include "lattice/tests/lattice_reference.h"
-#include "lattice/tests/random_sets.h"
+#include "testing/lattice_reference.h"
+#include "testing/random_sets.h"
 
 namespace {
 

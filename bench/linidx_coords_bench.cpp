@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "lattice/grid.h"
-#include "lattice/tests/lattice_reference.h"
+#include "testing/lattice_reference.h"
 
 namespace {
 

@@ -8,9 +8,12 @@
 #       the deliverable as an Octave MEX file build/mex/<deliverable>.mex
 #       (with its help stub beside it) and as a stand-in host module
 #       build/standin/<deliverable>.so.
-#   eegmex_gtest(<name> SOURCES ... [LIBS ...])
+#   eegmex_gtest(<name> SOURCES ... [LIBS ...] [MODULES ...])
 #       GoogleTest executable under ctest; it may load stand-in modules with
-#       standin::call("<deliverable>", ...).
+#       standin::call("<deliverable>", ...).  Building it builds every
+#       deliverable declared before it in the same folder (both the stand-in
+#       module and the Octave MEX file, so that the folder's Octave test can
+#       run too) and the deliverables or targets named in MODULES.
 #   eegmex_octave_test(<name> SCRIPT <file.m>)
 #       runs the script in octave-cli with build/mex and tests/octave on the
 #       path; any uncaught error fails the test.
@@ -78,16 +81,41 @@ function(eegmex_mex name)
   target_link_libraries(${name}_standin PRIVATE ${A_LIBS} eegmex_standin)
   set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX ".so"
                         LIBRARY_OUTPUT_DIRECTORY ${EEGMEX_STANDIN_DIR})
-  set_property(GLOBAL APPEND PROPERTY EEGMEX_STANDIN_MODULES ${name}_standin)
+  set_property(DIRECTORY APPEND PROPERTY EEGMEX_DELIVERABLES ${name})
+endfunction()
+
+# The targets that build a deliverable: its stand-in module and, when Octave
+# is built, its MEX file.
+function(_eegmex_deliverable_targets out)
+  set(targets)
+  foreach(name ${ARGN})
+    list(APPEND targets ${name}_standin)
+    if(EEGMEX_OCTAVE)
+      list(APPEND targets ${name}_oct)
+    endif()
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
 endfunction()
 
 function(eegmex_gtest name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS;MODULES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_LIBS} eegmex_standin GTest::gtest_main)
-  target_compile_definitions(${name} PRIVATE EEGMEX_STANDIN_DIR="${EEGMEX_STANDIN_DIR}"
-                             EEGMEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  target_compile_definitions(${name} PRIVATE EEGMEX_STANDIN_DIR="${EEGMEX_STANDIN_DIR}")
+  get_property(_folder_deliverables DIRECTORY PROPERTY EEGMEX_DELIVERABLES)
+  _eegmex_deliverable_targets(_needed ${_folder_deliverables})
+  foreach(module ${A_MODULES})
+    if(TARGET ${module}_standin)
+      _eegmex_deliverable_targets(_more ${module})
+      list(APPEND _needed ${_more})
+    else()
+      list(APPEND _needed ${module})
+    endif()
+  endforeach()
+  if(_needed)
+    add_dependencies(${name} ${_needed})
+  endif()
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS standin)
 endfunction()

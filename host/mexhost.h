@@ -9,6 +9,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -26,26 +27,39 @@
 inline void mxGetNChars(const mxArray* a, char* buf, mwSize buflen) { mxGetString(a, buf, buflen); }
 #endif
 
+#if defined(__GNUC__) || defined(__clang__)
+#define EEGMEX_PRINTF(fmt_pos, args_pos) __attribute__((format(printf, fmt_pos, args_pos)))
+#else
+#define EEGMEX_PRINTF(fmt_pos, args_pos)
+#endif
+
 namespace host {
 
 // Raises a host error with an identifier "<deliverable>:<condition>".  The
 // call ends here; the caller must not own memory the host will not reclaim.
-[[noreturn]] inline void fail(const char* id, const char* fmt, ...) {
+[[noreturn]] inline void vfail(const char* id, const char* fmt, va_list ap) {
   char text[1024];
-  va_list ap;
-  va_start(ap, fmt);
   std::vsnprintf(text, sizeof text, fmt, ap);
-  va_end(ap);
   mexErrMsgIdAndTxt(id, "%s", text);
   std::abort();  // not reached: the host does not return from an error
 }
 
+[[noreturn]] inline void fail(const char* id, const char* fmt, ...) EEGMEX_PRINTF(2, 3);
+[[noreturn]] inline void fail(const char* id, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  vfail(id, fmt, ap);
+}
+
 // Raises a host error with the identifier "<deliverable>:<condition>".
-template <class... Args>
-[[noreturn]] void fail_for(const char* deliverable, const char* condition, const char* fmt, Args... args) {
+[[noreturn]] inline void fail_for(const char* deliverable, const char* condition, const char* fmt, ...)
+    EEGMEX_PRINTF(3, 4);
+[[noreturn]] inline void fail_for(const char* deliverable, const char* condition, const char* fmt, ...) {
   char id[128];
   std::snprintf(id, sizeof id, "%s:%s", deliverable, condition);
-  fail(id, fmt, args...);
+  va_list ap;
+  va_start(ap, fmt);
+  vfail(id, fmt, ap);
 }
 
 // Raises a host error with a fixed message and no identifier.
@@ -66,6 +80,112 @@ inline size_t numel(const mxArray* a) { return static_cast<size_t>(mxGetNumberOf
 // Largest size the cores handle: their dimensions and loop counters are
 // signed 32-bit.
 constexpr size_t kMaxDim = 2147483647u;
+
+// ---------------------------------------------------------------------------
+// The argument vocabulary of the entries.  Each check raises
+// "<deliverable>:<condition>" with the caller's message when the input does
+// not pass, and returns otherwise.
+
+[[noreturn]] inline void vfail_for(const char* deliverable, const char* condition, const char* fmt, va_list ap) {
+  char id[128];
+  std::snprintf(id, sizeof id, "%s:%s", deliverable, condition);
+  vfail(id, fmt, ap);
+}
+
+// ":notDouble" unless a is a real, full double array.
+inline void require_real_double(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
+inline void require_real_double(const char* deliverable, const mxArray* a, const char* fmt, ...) {
+  if (is_real_double(a)) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "notDouble", fmt, ap);
+}
+
+// ":notSingle" unless a is a real, full single array.
+inline void require_real_single(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
+inline void require_real_single(const char* deliverable, const mxArray* a, const char* fmt, ...) {
+  if (is_real_single(a)) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "notSingle", fmt, ap);
+}
+
+// ":notInt32" unless a is a real int32 array.
+inline void require_int32(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
+inline void require_int32(const char* deliverable, const mxArray* a, const char* fmt, ...) {
+  if (is_real_int32(a)) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "notInt32", fmt, ap);
+}
+
+// ":notUint64" unless a is a real uint64 array.
+inline void require_uint64(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
+inline void require_uint64(const char* deliverable, const mxArray* a, const char* fmt, ...) {
+  if (is_real_uint64(a)) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "notUint64", fmt, ap);
+}
+
+// ":tooLarge" when a has more rows or columns than the cores can count.
+inline void require_max_dim(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
+inline void require_max_dim(const char* deliverable, const mxArray* a, const char* fmt, ...) {
+  if (rows(a) <= kMaxDim && cols(a) <= kMaxDim) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "tooLarge", fmt, ap);
+}
+
+// ":nargin" when fewer than `least` inputs were given.
+inline void require_nargin(const char* deliverable, int nrhs, int least, const char* fmt, ...) EEGMEX_PRINTF(4, 5);
+inline void require_nargin(const char* deliverable, int nrhs, int least, const char* fmt, ...) {
+  if (nrhs >= least) return;
+  va_list ap;
+  va_start(ap, fmt);
+  vfail_for(deliverable, "nargin", fmt, ap);
+}
+
+// ":nargout" when more than `most` outputs were requested; `usage` is the
+// calling syntax.
+inline void require_nargout(const char* deliverable, int nlhs, int most, const char* usage) {
+  if (nlhs > most)
+    fail_for(deliverable, "nargout", "At most %d output%s: %s.", most, most == 1 ? "" : "s", usage);
+}
+
+// The first element of a numeric array, read by the width of T: the caller
+// has checked the class.
+template <class T>
+T first_of(const mxArray* a) {
+  return *static_cast<const T*>(mxGetData(a));
+}
+
+template <class T>
+struct class_of;
+template <>
+struct class_of<double> {
+  static constexpr mxClassID id = mxDOUBLE_CLASS;
+};
+template <>
+struct class_of<float> {
+  static constexpr mxClassID id = mxSINGLE_CLASS;
+};
+template <>
+struct class_of<int32_t> {
+  static constexpr mxClassID id = mxINT32_CLASS;
+};
+template <>
+struct class_of<uint64_t> {
+  static constexpr mxClassID id = mxUINT64_CLASS;
+};
+
+// A new 1 x 1 array of T's class holding the value.
+template <class T>
+mxArray* scalar_out(T value) {
+  mxArray* a = mxCreateNumericMatrix(1, 1, class_of<T>::id, mxREAL);
+  *static_cast<T*>(mxGetData(a)) = value;
+  return a;
+}
 
 // What a core call left behind when it threw: a fixed buffer, so that the
 // entry can raise the error after every local that owns memory is gone.

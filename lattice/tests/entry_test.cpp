@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/standin/standin.h"
+#include "testing/test_util.h"
 
 namespace {
 
@@ -24,11 +25,7 @@ standin::Result ok_call(const std::string& name, int nlhs, std::vector<Array> in
 }
 
 void expect_error(const std::string& name, const std::string& id, std::vector<Array> in, int nlhs = 1) {
-  auto r = standin::call(name, nlhs, in);
-  EXPECT_FALSE(r.ok) << name << " expected " << id;
-  EXPECT_EQ(r.error_id, id) << r.error_text;
-  EXPECT_TRUE(r.clean()) << id;
-  for (const auto& o : r.outputs) EXPECT_EQ(o, nullptr) << id;
+  eegtest::expect_error(standin::call(name, nlhs, in), id);
 }
 
 template <class... A>

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "lattice/grid.h"
-#include "lattice/tests/lattice_reference.h"
+#include "testing/lattice_reference.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "lattice/steps.h"
-#include "lattice/tests/lattice_reference.h"
+#include "testing/lattice_reference.h"
 
 namespace {
 

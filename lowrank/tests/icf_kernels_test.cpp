@@ -13,23 +13,16 @@
 #include "host/standin/standin.h"
 #include "lowrank/dotpower.h"
 #include "lowrank/hermite.h"
-#include "lowrank/tests/icf_reference.h"
+#include "testing/icf_reference.h"
+#include "testing/test_util.h"
 
 namespace {
 
+using eegtest::random_data;
+using eegtest::same_bits;
 using standin::Array;
 
-std::vector<double> random_data(size_t count, unsigned seed, double spread = 1.0) {
-  std::mt19937_64 gen(seed);
-  std::normal_distribution<double> dist(0.0, spread);
-  std::vector<double> x(count);
-  for (double& v : x) v = dist(gen);
-  return x;
-}
 
-bool same_bits(const std::vector<double>& a, const double* b, size_t count) {
-  return a.size() >= count && std::memcmp(a.data(), b, count * sizeof(double)) == 0;
-}
 
 // Largest |K - G·G'| over the pivoted order and the unexplained trace.
 template <class Kernel>

@@ -8,7 +8,7 @@
 
 #include "host/standin/standin.h"
 #include "lowrank/given_matrix.h"
-#include "lowrank/tests/icf_reference.h"
+#include "testing/icf_reference.h"
 
 namespace {
 

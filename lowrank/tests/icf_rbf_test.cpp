@@ -6,23 +6,16 @@
 
 #include "host/standin/standin.h"
 #include "lowrank/gaussian.h"
-#include "lowrank/tests/icf_reference.h"
+#include "testing/icf_reference.h"
+#include "testing/test_util.h"
 
 namespace {
 
+using eegtest::random_data;
+using eegtest::same_bits;
 using standin::Array;
 
-std::vector<double> random_data(size_t count, unsigned seed) {
-  std::mt19937_64 gen(seed);
-  std::normal_distribution<double> dist;
-  std::vector<double> x(count);
-  for (double& v : x) v = dist(gen);
-  return x;
-}
 
-bool same_bits(const std::vector<double>& a, const double* b, size_t count) {
-  return a.size() >= count && std::memcmp(a.data(), b, count * sizeof(double)) == 0;
-}
 
 TEST(IcfGaussian, WorkedExample) {
   const double X[] = {0, 1, 3};

@@ -1,4 +1,5 @@
 % icf_dotpower through Octave: the worked example, edge cases and bad input.
+randn('state', 101); rand('state', 101);   % seeded, so that a failure can be reproduced
 [G, p] = icf_dotpower([1 2 3], 1, 1, 2, 0.5);
 assert(size(G), [3 2]);
 assert(p, [0 2 1]);

@@ -1,4 +1,5 @@
 % icf_matrix through Octave: the worked example, edge cases and bad input.
+randn('state', 102); rand('state', 102);   % seeded, so that a failure can be reproduced
 x = [0 1 3];
 A = exp(-(x' - x) .^ 2 / 2);
 [G, p, r, res] = icf_matrix(A, 0.25, 3);

@@ -9,9 +9,11 @@
 
 #include "host/standin/standin.h"
 #include "packed/tri.h"
+#include "testing/test_util.h"
 
 namespace {
 
+using eegtest::same_bits;
 using standin::Array;
 
 std::vector<float> random_floats(size_t count, unsigned seed) {
@@ -28,9 +30,6 @@ float from_bits(uint32_t b) {
   return f;
 }
 
-bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
 
 TEST(Packed, WorkedExamples) {
   const float S[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};

@@ -9,10 +9,13 @@
 
 #include "host/standin/standin.h"
 #include "svkernel/kernel.h"
-#include "svkernel/tests/gram_reference.h"
+#include "testing/gram_reference.h"
+#include "testing/test_util.h"
 
 namespace {
 
+using eegtest::random_data;
+using eegtest::same_bits;
 using standin::Array;
 using svkernel::feature_entry;
 using svkernel::kernel_parm;
@@ -29,17 +32,7 @@ kernel_parm parm(int32_t type, int32_t degree = 2, double gamma = 0.5, double li
   return p;
 }
 
-std::vector<double> random_data(size_t count, unsigned seed, double scale = 1.0) {
-  std::mt19937_64 gen(seed);
-  std::normal_distribution<double> dist(0.0, scale);
-  std::vector<double> x(count);
-  for (double& v : x) v = dist(gen);
-  return x;
-}
 
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
 
 // ---------------------------------------------------------------------------
 // Core: dot products and kernel functions.
