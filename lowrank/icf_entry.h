@@ -17,21 +17,21 @@ namespace lowrank {
 inline void check_real_double_inputs(const char* deliverable, const mxArray* const* prhs, int count,
                                      int first_scalar) {
   for (int k = 0; k < count; ++k) {
-    if (!host::is_real_double(prhs[k]))
-      host::fail_for(deliverable, "notDouble", "Input %d must be a real, full double array.", k + 1);
+    host::require_real_double(deliverable, prhs[k], "Input %d must be a real, full double array.", k + 1);
     if (k >= first_scalar && host::numel(prhs[k]) == 0)
       host::fail_for(deliverable, "emptyInput", "Input %d must not be empty.", k + 1);
   }
 }
 
 // A count read from the first element, truncated toward zero; it must be a
-// finite value in 0 … 2147483647.
+// finite value in 0 … host::kMaxDim.
 inline int64_t read_count(const char* deliverable, const char* what, const mxArray* a) {
   const double v = mxGetPr(a)[0];
   if (std::isnan(v)) host::fail_for(deliverable, "badCount", "%s must be a number, not NaN.", what);
   const double t = std::trunc(v);
   if (t < 0) host::fail_for(deliverable, "negativeCount", "%s must not be negative.", what);
-  if (t > 2147483647.0) host::fail_for(deliverable, "tooLarge", "%s must not exceed 2147483647.", what);
+  if (t > static_cast<double>(host::kMaxDim))
+    host::fail_for(deliverable, "tooLarge", "%s must not exceed %zu.", what, host::kMaxDim);
   return static_cast<int64_t>(t);
 }
 
@@ -41,17 +41,17 @@ inline int64_t read_count(const char* deliverable, const char* what, const mxArr
 inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
   int64_t capacity = initial_capacity(d, expected_rank);
   if (capacity > n + 1) capacity = n + 1;
-  if (capacity > 2147483647) capacity = 2147483647;
+  if (capacity > static_cast<int64_t>(host::kMaxDim)) capacity = static_cast<int64_t>(host::kMaxDim);
   if (capacity < 1) capacity = 1;
   return static_cast<int32_t>(capacity);
 }
 
 // Rows d and columns n of the data: both within the 32-bit count, and at
 // least one row when there are samples.
-inline void check_data_shape(const char* deliverable, const char* name, size_t d, size_t n) {
-  if (d > host::kMaxDim || n > host::kMaxDim)
-    host::fail_for(deliverable, "tooLarge", "%s has more rows or columns than 2147483647.", name);
-  if (d == 0 && n > 0) host::fail_for(deliverable, "noDimensions", "%s must have at least one row.", name);
+inline void check_data_shape(const char* deliverable, const char* name, const mxArray* a) {
+  host::require_max_dim(deliverable, a, "%s has more rows or columns than %zu.", name, host::kMaxDim);
+  if (host::rows(a) == 0 && host::cols(a) > 0)
+    host::fail_for(deliverable, "noDimensions", "%s must have at least one row.", name);
 }
 
 // The absolute tolerance; a negative one would not end the factorization.

@@ -13,12 +13,12 @@ enum { OUT_FACTOR, OUT_PERM, OUT_RANK, OUT_RESIDUAL };
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs < 3) host::fail("icf_matrix:nargin", "Three inputs required: icf_matrix(A, tol, max_rank).");
+  host::require_nargin("icf_matrix", nrhs, 3, "Three inputs required: icf_matrix(A, tol, max_rank).");
   lowrank::check_real_double_inputs("icf_matrix", prhs, 3, IN_TOL);
 
   const size_t rows = host::rows(prhs[IN_MATRIX]), n = host::cols(prhs[IN_MATRIX]);
-  if (rows != n) host::fail("icf_matrix:notSquare", "A must be square (it is %zu-by-%zu).", rows, n);
-  if (n > host::kMaxDim) host::fail("icf_matrix:tooLarge", "A has more columns than 2147483647.");
+  if (rows != n) host::fail_for("icf_matrix", "notSquare", "A must be square (it is %zu-by-%zu).", rows, n);
+  host::require_max_dim("icf_matrix", prhs[IN_MATRIX], "A has more columns than %zu.", host::kMaxDim);
 
   const double tol = mxGetPr(prhs[IN_TOL])[0];
   const int64_t max_rank = lowrank::read_count("icf_matrix", "max_rank", prhs[IN_MAX_RANK]);
@@ -27,8 +27,8 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   // (0.0) pass the stop test, so then the rank bound must keep the steps
   // inside the matrix.
   if (max_rank > static_cast<int64_t>(n) && lowrank::matrix_trace(A, static_cast<int32_t>(n)) * tol < 0)
-    host::fail("icf_matrix:negativeThreshold",
-               "trace(A) * tol is negative: max_rank must not exceed the size of A then.");
+    host::fail_for("icf_matrix", "negativeThreshold",
+                   "trace(A) * tol is negative: max_rank must not exceed the size of A then.");
 
   // Every output is created before any work memory is held, so that no host
   // error can come while the work arrays live; the factor is output 1 itself.
@@ -58,5 +58,5 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
     if (rank_out) *rank_out = static_cast<double>(r.rank);
     if (residual_out) *residual_out = r.remaining / r.trace;
   });
-  if (failure.failed) host::fail("icf_matrix:outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
+  if (failure.failed) host::fail_for("icf_matrix", "outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
 }

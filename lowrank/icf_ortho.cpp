@@ -14,23 +14,25 @@ enum { OUT_FACTOR, OUT_PERM };
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs < 4)
-    host::fail("icf_ortho:nargin", "Four or five inputs required: icf_ortho(x, sigma, order, tol [, expected_rank]).");
+  host::require_nargin("icf_ortho", nrhs, 4,
+                       "Four or five inputs required: icf_ortho(x, sigma, order, tol [, expected_rank]).");
   const int used = nrhs < 5 ? nrhs : 5;
   lowrank::check_real_double_inputs("icf_ortho", prhs, used, IN_SIGMA);
 
   // The samples are the first n stored values, n being the column count; the
   // row count only sizes the default factor buffer.
+  lowrank::check_data_shape("icf_ortho", "x", prhs[IN_SAMPLES]);
   const size_t d = host::rows(prhs[IN_SAMPLES]), n = host::cols(prhs[IN_SAMPLES]);
-  lowrank::check_data_shape("icf_ortho", "x", d, n);
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
   const double order_in = std::trunc(mxGetPr(prhs[IN_ORDER])[0]);
-  if (!(order_in >= 1.0)) host::fail("icf_ortho:badOrder", "order must be at least 1.");
-  if (order_in > 2147483646.0) host::fail("icf_ortho:tooLarge", "order must not exceed 2147483646.");
+  // order + 1 orders are tabulated, a count that must fit in 32 bits.
+  if (!(order_in >= 1.0)) host::fail_for("icf_ortho", "badOrder", "order must be at least 1.");
+  if (order_in > static_cast<double>(host::kMaxDim - 1))
+    host::fail_for("icf_ortho", "tooLarge", "order must not exceed %zu.", host::kMaxDim - 1);
   const int32_t order = static_cast<int32_t>(order_in);
-  if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > 2147483647.0)
-    host::fail("icf_ortho:tooLarge", "(order + 1) * numel(x) must not exceed 2147483647.");
+  if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > static_cast<double>(host::kMaxDim))
+    host::fail_for("icf_ortho", "tooLarge", "(order + 1) * numel(x) must not exceed %zu.", host::kMaxDim);
   const double tol = lowrank::read_tol("icf_ortho", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 5 ? lowrank::read_count("icf_ortho", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;

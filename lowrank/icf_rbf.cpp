@@ -11,12 +11,12 @@ enum { OUT_FACTOR, OUT_PERM };
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs < 3) host::fail("icf_rbf:nargin", "Three or four inputs required: icf_rbf(X, sigma, tol [, expected_rank]).");
+  host::require_nargin("icf_rbf", nrhs, 3, "Three or four inputs required: icf_rbf(X, sigma, tol [, expected_rank]).");
   const int used = nrhs < 4 ? nrhs : 4;
   lowrank::check_real_double_inputs("icf_rbf", prhs, used, IN_SIGMA);
 
+  lowrank::check_data_shape("icf_rbf", "X", prhs[IN_DATA]);
   const size_t d = host::rows(prhs[IN_DATA]), n = host::cols(prhs[IN_DATA]);
-  lowrank::check_data_shape("icf_rbf", "X", d, n);
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
   const double tol = lowrank::read_tol("icf_rbf", prhs[IN_TOL]);
