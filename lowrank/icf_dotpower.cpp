@@ -16,6 +16,8 @@ enum { OUT_FACTOR, OUT_PERM };
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::require_nargin("icf_dotpower", nrhs, 5,
                        "Five or six inputs required: icf_dotpower(X, offset, scale, degree, tol [, expected_rank]).");
+  host::require_nargout("icf_dotpower", nlhs, 2,
+                        "[G, perm] = icf_dotpower(X, offset, scale, degree, tol [, expected_rank])");
   const int used = nrhs < 6 ? nrhs : 6;
   lowrank::check_real_double_inputs("icf_dotpower", prhs, used, IN_OFFSET);
 

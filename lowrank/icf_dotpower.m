@@ -32,10 +32,15 @@
 %   Limits: when K is not positive semidefinite residuals may be negative
 %   (they are never chosen as pivots and lower the remaining trace).  A zero
 %   base with a negative DEGREE gives infinite entries.  Results are
-%   reproducible to the last bit.  Bad input (fewer than five inputs,
-%   non-double or complex inputs, X with no rows, a negative TOL or
-%   EXPECTED_RANK, a NaN or huge DEGREE) raises an error with identifier
-%   icf_dotpower:<condition>.
+%   reproducible to the last bit.
+%
+%   Errors (identifier icf_dotpower:<condition>): nargin (fewer than five
+%   inputs), nargout (more than two outputs), notDouble (an input not a
+%   real full double array), emptyInput (a scalar input empty),
+%   noDimensions (X with no rows), tooLarge (X or EXPECTED_RANK beyond
+%   2147483647), badDegree (a NaN DEGREE or one outside the 32-bit integer
+%   range), negativeTol, negativeCount and badCount (a negative or NaN
+%   EXPECTED_RANK), outOfMemory.
 %
 %   Example
 %     [G, perm] = icf_dotpower([1 2 3], 1, 1, 2, 0.5)

@@ -14,6 +14,7 @@ enum { OUT_FACTOR, OUT_PERM, OUT_RANK, OUT_RESIDUAL };
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::require_nargin("icf_matrix", nrhs, 3, "Three inputs required: icf_matrix(A, tol, max_rank).");
+  host::require_nargout("icf_matrix", nlhs, 4, "[G, perm, rank, residual] = icf_matrix(A, tol, max_rank)");
   lowrank::check_real_double_inputs("icf_matrix", prhs, 3, IN_TOL);
 
   const size_t rows = host::rows(prhs[IN_MATRIX]), n = host::cols(prhs[IN_MATRIX]);

@@ -28,9 +28,13 @@
 %   Limits: with a negative TOL * trace(A), MAX_RANK must not
 %   exceed n.  A zero diagonal entry at sample 1 stops the factorization after
 %   one step with NaN entries.  Results are reproducible to the last bit.
-%   Bad input (fewer than three inputs, non-double, complex or sparse inputs,
-%   a non-square A, a negative or NaN MAX_RANK, a negative threshold with
-%   MAX_RANK > n) raises an error with identifier icf_matrix:<condition>.
+%
+%   Errors (identifier icf_matrix:<condition>): nargin (fewer than three
+%   inputs), nargout (more than four outputs), notDouble (an input not a
+%   real full double array), emptyInput (TOL or MAX_RANK empty), notSquare,
+%   tooLarge (A or MAX_RANK beyond 2147483647), negativeCount and badCount
+%   (a negative or NaN MAX_RANK), negativeThreshold (a negative
+%   TOL * trace(A) with MAX_RANK > n), outOfMemory.
 %
 %   Example
 %     x = [0 1 3];

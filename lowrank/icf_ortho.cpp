@@ -16,6 +16,7 @@ enum { OUT_FACTOR, OUT_PERM };
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::require_nargin("icf_ortho", nrhs, 4,
                        "Four or five inputs required: icf_ortho(x, sigma, order, tol [, expected_rank]).");
+  host::require_nargout("icf_ortho", nlhs, 2, "[G, perm] = icf_ortho(x, sigma, order, tol [, expected_rank])");
   const int used = nrhs < 5 ? nrhs : 5;
   lowrank::check_real_double_inputs("icf_ortho", prhs, used, IN_SIGMA);
 

@@ -30,9 +30,15 @@
 %
 %   Limits: (ORDER+1)*n must not exceed 2147483647.  SIGMA = 0 makes the
 %   Gaussian factor NaN at x = 0 and 0 elsewhere.  Results are reproducible
-%   to the last bit.  Bad input (fewer than four inputs, non-double or
-%   complex inputs, ORDER below 1, a negative TOL or EXPECTED_RANK) raises an
-%   error with identifier icf_ortho:<condition>.
+%   to the last bit.
+%
+%   Errors (identifier icf_ortho:<condition>): nargin (fewer than four
+%   inputs), nargout (more than two outputs), notDouble (an input not a
+%   real full double array), emptyInput (a scalar input empty),
+%   noDimensions (X with no rows), badOrder (ORDER below 1 or NaN),
+%   tooLarge (X, ORDER, (ORDER+1)*n or EXPECTED_RANK beyond 2147483647),
+%   negativeTol, negativeCount and badCount (a negative or NaN
+%   EXPECTED_RANK), outOfMemory.
 %
 %   Example
 %     [G, perm] = icf_ortho([0 1], 1, 2, 0)

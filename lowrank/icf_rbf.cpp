@@ -12,6 +12,7 @@ enum { OUT_FACTOR, OUT_PERM };
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   host::require_nargin("icf_rbf", nrhs, 3, "Three or four inputs required: icf_rbf(X, sigma, tol [, expected_rank]).");
+  host::require_nargout("icf_rbf", nlhs, 2, "[G, perm] = icf_rbf(X, sigma, tol [, expected_rank])");
   const int used = nrhs < 4 ? nrhs : 4;
   lowrank::check_real_double_inputs("icf_rbf", prhs, used, IN_SIGMA);
 

@@ -25,9 +25,14 @@
 %           first r entries are the pivots in the order chosen.  The first
 %           pivot is always sample 0.
 %
-%   Results are reproducible to the last bit.  Bad input (fewer than three
-%   inputs, non-double or complex inputs, X with no rows, a negative TOL or
-%   EXPECTED_RANK) raises an error with identifier icf_rbf:<condition>.
+%   Results are reproducible to the last bit.
+%
+%   Errors (identifier icf_rbf:<condition>): nargin (fewer than three
+%   inputs), nargout (more than two outputs), notDouble (an input not a
+%   real full double array), emptyInput (SIGMA, TOL or EXPECTED_RANK
+%   empty), noDimensions (X with no rows), tooLarge (X or EXPECTED_RANK
+%   beyond 2147483647), negativeTol, negativeCount and badCount (a
+%   negative or NaN EXPECTED_RANK), outOfMemory.
 %
 %   Example
 %     [G, perm] = icf_rbf([0 1 3], 1, 0.01)

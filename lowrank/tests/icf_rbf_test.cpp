@@ -161,4 +161,34 @@ TEST(IcfRbfEntry, BadInputIsRefusedWithIdentifier) {
   EXPECT_EQ(mxGetN(r.out(1)), 0u);
 }
 
+// Asking for more outputs than a factorization has is refused with an
+// identifier, before any work; the largest count allowed still works.
+TEST(IcfEntries, MoreOutputsThanTheFunctionHasAreRefused) {
+  auto row = [] { return standin::real(1, 3, {0, 1, 3}); };
+  auto s = [](double v) { return standin::scalar(v); };
+  struct Case { const char* name; int most; std::vector<Array> in; };
+  std::vector<Case> cases;
+  cases.push_back({"icf_rbf", 2, {}});
+  cases.back().in.push_back(row());
+  for (double v : {1.0, 0.01}) cases.back().in.push_back(s(v));
+  cases.push_back({"icf_dotpower", 2, {}});
+  cases.back().in.push_back(row());
+  for (double v : {1.0, 1.0, 2.0, 0.5}) cases.back().in.push_back(s(v));
+  cases.push_back({"icf_ortho", 2, {}});
+  cases.back().in.push_back(row());
+  for (double v : {1.0, 2.0, 0.0}) cases.back().in.push_back(s(v));
+  cases.push_back({"icf_matrix", 4, {}});
+  cases.back().in.push_back(standin::real(2, 2, {2, 1, 1, 2}));
+  for (double v : {0.0, 2.0}) cases.back().in.push_back(s(v));
+  for (const Case& c : cases) {
+    const std::string name = c.name;
+    eegtest::expect_error(standin::call(name, c.most + 1, c.in), name + ":nargout");
+    auto ok = standin::call(name, c.most, c.in);
+    ASSERT_TRUE(ok.ok) << name << ": " << ok.error_text;
+    EXPECT_TRUE(ok.clean()) << name;
+  }
+  auto r = standin::call("icf_rbf", 3, cases[0].in);
+  EXPECT_EQ(r.error_text, "At most 2 outputs: [G, perm] = icf_rbf(X, sigma, tol [, expected_rank]).");
+}
+
 }  // namespace

@@ -46,4 +46,10 @@ assert_error(@() icf_matrix(A, 0.1, -1), 'icf_matrix:negativeCount');
 assert_error(@() icf_matrix(eye(3), -0.1, 4), 'icf_matrix:negativeThreshold');
 assert_error(@() icf_matrix(single(eye(3)), 0.1, 2), 'icf_matrix:notDouble');
 assert_error(@() icf_matrix(sparse(eye(3)), 0.1, 2), 'icf_matrix:notDouble');
+try
+  [a, b, c, d, e] = icf_matrix(eye(2), 0, 2);
+  error('no error for five outputs');
+catch err
+  assert(err.identifier, 'icf_matrix:nargout');
+end
 printf('icf_matrix: all Octave checks passed\n');

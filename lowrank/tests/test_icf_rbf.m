@@ -51,4 +51,10 @@ assert_error(@() icf_rbf(zeros(0, 3), 1, 0.1), 'icf_rbf:noDimensions');
 assert_error(@() icf_rbf([0 1 3], 1, -0.1), 'icf_rbf:negativeTol');
 assert_error(@() icf_rbf([0 1 3], 1, 0.1, -2), 'icf_rbf:negativeCount');
 assert_error(@() icf_rbf([0 1 3], [], 0.1), 'icf_rbf:emptyInput');
+try
+  [a, b, c] = icf_rbf([0 1 3], 1, 0.1);
+  error('no error for three outputs');
+catch err
+  assert(err.identifier, 'icf_rbf:nargout');
+end
 printf('icf_rbf: all Octave checks passed\n');
