@@ -11,15 +11,15 @@
 #include <random>
 
 #include "lowrank/dotpower.h"
-#include "lowrank/given_matrix.h"
-#include "lowrank/hermite.h"
+#include "lowrank/matrix.h"
+#include "lowrank/ortho.h"
 #include "testing/icf_reference.h"
 
 namespace {
 
-constexpr int32_t kMatrixN = 3000, kMatrixRank = 300;
-constexpr int32_t kN = 20000, kPolyD = 20, kPolyDegree = 2, kHermiteOrder = 60;
-constexpr double kPolyTol = 1e-6, kHermiteTol = 1e-10;
+constexpr int32_t MATRIX_N = 3000, MATRIX_RANK = 300;
+constexpr int32_t SAMPLES = 20000, DOTPOWER_DIM = 20, DOTPOWER_DEGREE = 2, ORTHO_ORDER = 60;
+constexpr double DOTPOWER_TOL = 1e-6, ORTHO_TOL = 1e-10;
 
 std::vector<double> normal(size_t count, unsigned seed) {
   std::mt19937_64 gen(seed);
@@ -33,7 +33,7 @@ std::vector<double> normal(size_t count, unsigned seed) {
 // well above 300.
 const std::vector<double>& kernel_matrix() {
   static std::vector<double> A = [] {
-    const int32_t d = 10, n = kMatrixN;
+    const int32_t d = 10, n = MATRIX_N;
     auto X = normal(static_cast<size_t>(d) * n, 1);
     std::vector<double> K(static_cast<size_t>(n) * n);
     for (int32_t u = 0; u < n; ++u)
@@ -47,34 +47,34 @@ const std::vector<double>& kernel_matrix() {
   return A;
 }
 
-const std::vector<double>& poly_data() {
-  static std::vector<double> X = normal(static_cast<size_t>(kPolyD) * kN, 2);
+const std::vector<double>& dotpower_data() {
+  static std::vector<double> X = normal(static_cast<size_t>(DOTPOWER_DIM) * SAMPLES, 2);
   return X;
 }
 
-const std::vector<double>& hermite_data() {
-  static std::vector<double> x = normal(kN, 3);
+const std::vector<double>& ortho_data() {
+  static std::vector<double> x = normal(SAMPLES, 3);
   return x;
 }
 
 void BM_icf_matrix(benchmark::State& state) {
-  std::vector<double> G(static_cast<size_t>(kMatrixN) * kMatrixRank);
+  std::vector<double> G(static_cast<size_t>(MATRIX_N) * MATRIX_RANK);
   for (auto _ : state) {
     std::fill(G.begin(), G.end(), 0.0);
-    auto r = lowrank::icf_given_matrix(kernel_matrix().data(), kMatrixN, 0.0, kMatrixRank, G.data());
+    auto r = lowrank::icf_matrix(kernel_matrix().data(), MATRIX_N, 0.0, MATRIX_RANK, G.data());
     benchmark::DoNotOptimize(r.rank);
   }
 }
 void BM_icf_matrix_baseline(benchmark::State& state) {
   for (auto _ : state) {
-    auto r = lowrank_ref::icf_matrix(kernel_matrix().data(), kMatrixN, 0.0, kMatrixRank);
+    auto r = lowrank_ref::icf_matrix(kernel_matrix().data(), MATRIX_N, 0.0, MATRIX_RANK);
     benchmark::DoNotOptimize(r.G.data());
   }
 }
 void BM_icf_dotpower(benchmark::State& state) {
   int32_t rank = 0;
   for (auto _ : state) {
-    auto r = lowrank::icf_polynomial(poly_data().data(), kPolyD, kN, 1.0, 0.1, kPolyDegree, kPolyTol, 30 * kPolyD);
+    auto r = lowrank::icf_dotpower(dotpower_data().data(), DOTPOWER_DIM, SAMPLES, 1.0, 0.1, DOTPOWER_DEGREE, DOTPOWER_TOL, 30 * DOTPOWER_DIM);
     rank = r.rank;
     benchmark::DoNotOptimize(r.factor.data());
   }
@@ -82,14 +82,14 @@ void BM_icf_dotpower(benchmark::State& state) {
 }
 void BM_icf_dotpower_baseline(benchmark::State& state) {
   for (auto _ : state) {
-    auto r = lowrank_ref::icf_polynomial(poly_data().data(), kPolyD, kN, 1.0, 0.1, kPolyDegree, kPolyTol, 30 * kPolyD);
+    auto r = lowrank_ref::icf_dotpower(dotpower_data().data(), DOTPOWER_DIM, SAMPLES, 1.0, 0.1, DOTPOWER_DEGREE, DOTPOWER_TOL, 30 * DOTPOWER_DIM);
     benchmark::DoNotOptimize(r.G.data());
   }
 }
 void BM_icf_ortho(benchmark::State& state) {
   int32_t rank = 0;
   for (auto _ : state) {
-    auto r = lowrank::icf_hermite(hermite_data().data(), kN, 1.0, kHermiteOrder, kHermiteTol, 30);
+    auto r = lowrank::icf_ortho(ortho_data().data(), SAMPLES, 1.0, ORTHO_ORDER, ORTHO_TOL, 30);
     rank = r.rank;
     benchmark::DoNotOptimize(r.factor.data());
   }
@@ -97,7 +97,7 @@ void BM_icf_ortho(benchmark::State& state) {
 }
 void BM_icf_ortho_baseline(benchmark::State& state) {
   for (auto _ : state) {
-    auto r = lowrank_ref::icf_hermite(hermite_data().data(), kN, 1.0, kHermiteOrder, kHermiteTol, 30);
+    auto r = lowrank_ref::icf_ortho(ortho_data().data(), SAMPLES, 1.0, ORTHO_ORDER, ORTHO_TOL, 30);
     benchmark::DoNotOptimize(r.G.data());
   }
 }
@@ -119,21 +119,21 @@ bool report(const char* what, int32_t rank, bool same) {
 int main(int argc, char** argv) {
   bool ok = true;
   {
-    std::vector<double> G(static_cast<size_t>(kMatrixN) * kMatrixRank, 0.0);
-    auto a = lowrank::icf_given_matrix(kernel_matrix().data(), kMatrixN, 0.0, kMatrixRank, G.data());
-    auto b = lowrank_ref::icf_matrix(kernel_matrix().data(), kMatrixN, 0.0, kMatrixRank);
+    std::vector<double> G(static_cast<size_t>(MATRIX_N) * MATRIX_RANK, 0.0);
+    auto a = lowrank::icf_matrix(kernel_matrix().data(), MATRIX_N, 0.0, MATRIX_RANK, G.data());
+    auto b = lowrank_ref::icf_matrix(kernel_matrix().data(), MATRIX_N, 0.0, MATRIX_RANK);
     ok &= report("icf_matrix n=3000", a.rank,
                  a.rank == b.rank && a.perm == b.perm && std::memcmp(G.data(), b.G.data(), G.size() * 8) == 0);
   }
   {
-    auto a = lowrank::icf_polynomial(poly_data().data(), kPolyD, kN, 1.0, 0.1, kPolyDegree, kPolyTol, 30 * kPolyD);
-    auto b = lowrank_ref::icf_polynomial(poly_data().data(), kPolyD, kN, 1.0, 0.1, kPolyDegree, kPolyTol, 30 * kPolyD);
+    auto a = lowrank::icf_dotpower(dotpower_data().data(), DOTPOWER_DIM, SAMPLES, 1.0, 0.1, DOTPOWER_DEGREE, DOTPOWER_TOL, 30 * DOTPOWER_DIM);
+    auto b = lowrank_ref::icf_dotpower(dotpower_data().data(), DOTPOWER_DIM, SAMPLES, 1.0, 0.1, DOTPOWER_DEGREE, DOTPOWER_TOL, 30 * DOTPOWER_DIM);
     ok &= report("icf_dotpower n=20000 d=20 degree 2", a.rank,
                  a.rank == b.rank && a.perm == b.perm && std::memcmp(a.factor.data(), b.G.data(), b.G.size() * 8) == 0);
   }
   {
-    auto a = lowrank::icf_hermite(hermite_data().data(), kN, 1.0, kHermiteOrder, kHermiteTol, 30);
-    auto b = lowrank_ref::icf_hermite(hermite_data().data(), kN, 1.0, kHermiteOrder, kHermiteTol, 30);
+    auto a = lowrank::icf_ortho(ortho_data().data(), SAMPLES, 1.0, ORTHO_ORDER, ORTHO_TOL, 30);
+    auto b = lowrank_ref::icf_ortho(ortho_data().data(), SAMPLES, 1.0, ORTHO_ORDER, ORTHO_TOL, 30);
     ok &= report("icf_ortho n=20000 order 60", a.rank,
                  a.rank == b.rank && a.perm == b.perm && std::memcmp(a.factor.data(), b.G.data(), b.G.size() * 8) == 0);
   }

@@ -22,7 +22,7 @@ std::vector<double> dotpower_diagonal(const double* X, int32_t d, int32_t n, dou
   return kdiag;
 }
 
-IcfResult icf_polynomial(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
+IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
                          double tol, int32_t capacity) {
   const std::vector<double> kdiag = dotpower_diagonal(X, d, n, offset, scale, degree);
   const double e = static_cast<double>(degree);

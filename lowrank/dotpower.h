@@ -18,7 +18,7 @@ std::vector<double> dotpower_diagonal(const double* X, int32_t d, int32_t n, dou
                                       int32_t degree);
 
 // X is d × n, column-major, one sample per column.
-IcfResult icf_polynomial(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
+IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
                          double tol, int32_t capacity);
 
 }  // namespace lowrank

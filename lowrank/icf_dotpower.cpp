@@ -38,7 +38,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const double* X = mxGetPr(prhs[IN_DATA]);
   lowrank::factorize("icf_dotpower", n, nlhs, plhs, [&] {
-    return lowrank::icf_polynomial(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
+    return lowrank::icf_dotpower(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
                                      static_cast<int32_t>(degree_in), tol, capacity);
   });
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "host/mexhost.h"
-#include "lowrank/given_matrix.h"
+#include "lowrank/matrix.h"
 #include "lowrank/icf_entry.h"
 
 namespace {
@@ -53,7 +53,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   host::CoreFailure failure = host::run_core([&] {
     const lowrank::MatrixIcfResult r =
-        lowrank::icf_given_matrix(A, static_cast<int32_t>(n), tol, static_cast<int32_t>(max_rank), G);
+        lowrank::icf_matrix(A, static_cast<int32_t>(n), tol, static_cast<int32_t>(max_rank), G);
     if (perm_out)
       for (size_t i = 0; i < n; ++i) perm_out[i] = static_cast<double>(r.perm[i]) + 1.0;
     if (rank_out) *rank_out = static_cast<double>(r.rank);

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "host/mexhost.h"
-#include "lowrank/hermite.h"
+#include "lowrank/ortho.h"
 #include "lowrank/icf_entry.h"
 
 namespace {
@@ -42,6 +42,6 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const double* x = mxGetPr(prhs[IN_SAMPLES]);
   lowrank::factorize("icf_ortho", n, nlhs, plhs, [&] {
-    return lowrank::icf_hermite(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
+    return lowrank::icf_ortho(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
   });
 }

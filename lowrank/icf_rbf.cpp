@@ -2,7 +2,7 @@
 // Pivoted incomplete Cholesky factorization of the Gaussian kernel matrix of
 // the columns of X, without forming that matrix.
 #include "host/mexhost.h"
-#include "lowrank/gaussian.h"
+#include "lowrank/rbf.h"
 #include "lowrank/icf_entry.h"
 
 namespace {
@@ -28,6 +28,6 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const double* X = mxGetPr(prhs[IN_DATA]);
   lowrank::factorize("icf_rbf", n, nlhs, plhs, [&] {
-    return lowrank::icf_gaussian(X, static_cast<int32_t>(d), static_cast<int32_t>(n), sigma, tol, capacity);
+    return lowrank::icf_rbf(X, static_cast<int32_t>(d), static_cast<int32_t>(n), sigma, tol, capacity);
   });
 }

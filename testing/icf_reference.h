@@ -88,7 +88,7 @@ Result icf(int32_t n, Diag kdiag, Entry entry, double tol, int32_t capacity) {
 }
 
 // The Gaussian kernel exactly as icf_rbf evaluates it.
-inline Result icf_gaussian(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity) {
+inline Result icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity) {
   const double f = (-0.5 / sigma) / sigma;
   auto entry = [=](int32_t u, int32_t v) {
     double s = 0.0;
@@ -102,7 +102,7 @@ inline Result icf_gaussian(const double* X, int32_t d, int32_t n, double sigma, 
 }
 
 // The polynomial kernel exactly as icf_dotpower evaluates it.
-inline Result icf_polynomial(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
+inline Result icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
                              double tol, int32_t capacity) {
   std::vector<double> kd(static_cast<size_t>(n));
   for (int32_t v = 0; v < n; ++v) {
@@ -129,7 +129,7 @@ inline Result icf_polynomial(const double* X, int32_t d, int32_t n, double offse
 
 // The Hermite-type kernel exactly as icf_ortho evaluates it: a table of
 // m+1 blocks of n values, normalizers formed afresh for every entry.
-inline Result icf_hermite(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
+inline Result icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
   std::vector<double> h(static_cast<size_t>(m + 1) * n);
   for (int32_t j = 0; j < n; ++j) {
     double g = std::exp((((x[j] * x[j]) * (-0.5)) / sigma) / sigma);

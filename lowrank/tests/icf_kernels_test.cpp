@@ -12,7 +12,7 @@
 
 #include "host/standin/standin.h"
 #include "lowrank/dotpower.h"
-#include "lowrank/hermite.h"
+#include "lowrank/ortho.h"
 #include "testing/icf_reference.h"
 #include "testing/test_util.h"
 
@@ -45,10 +45,10 @@ void check_reproduces(const lowrank::IcfResult& r, int32_t n, Kernel K, double t
 
 // ---- polynomial kernel ----
 
-TEST(IcfPolynomial, WorkedExample) {
+TEST(IcfDotpower, WorkedExample) {
   const double X[] = {1, 2, 3};
   EXPECT_EQ(lowrank::dotpower_diagonal(X, 1, 3, 1, 1, 2), (std::vector<double>{4, 25, 100}));
-  auto r = lowrank::icf_polynomial(X, 1, 3, 1.0, 1.0, 2, 0.5, 30);
+  auto r = lowrank::icf_dotpower(X, 1, 3, 1.0, 1.0, 2, 0.5, 30);
   ASSERT_EQ(r.rank, 2);
   EXPECT_EQ(r.perm, (std::vector<int32_t>{0, 2, 1}));
   const double expected[6] = {2, 8, 4.5, 0, 6, 2.166667};
@@ -58,7 +58,7 @@ TEST(IcfPolynomial, WorkedExample) {
   EXPECT_EQ(r.factor[4], 6.0);
 }
 
-TEST(IcfPolynomial, MatchesLiteralProcedureBitForBit) {
+TEST(IcfDotpower, MatchesLiteralProcedureBitForBit) {
   struct Case { int32_t d, n; double offset, scale; int32_t degree; double tol; unsigned seed; };
   for (const Case& c : {Case{1, 50, 1.0, 1.0, 3, 0.0, 1}, Case{3, 200, 1.0, 0.5, 2, 1e-9, 2},
                         Case{6, 301, 0.3, 0.2, 4, 1e-4, 3}, Case{2, 90, -0.5, 1.0, 3, 0.0, 4},
@@ -66,9 +66,9 @@ TEST(IcfPolynomial, MatchesLiteralProcedureBitForBit) {
     auto X = random_data(static_cast<size_t>(c.d) * c.n, c.seed);
     for (int32_t v = 0; v + 5 < c.n; v += 11)  // repeats: zero residuals and ties
       std::memcpy(&X[static_cast<size_t>(v + 5) * c.d], &X[static_cast<size_t>(v) * c.d], c.d * sizeof(double));
-    auto ref = lowrank_ref::icf_polynomial(X.data(), c.d, c.n, c.offset, c.scale, c.degree, c.tol, 30 * c.d);
+    auto ref = lowrank_ref::icf_dotpower(X.data(), c.d, c.n, c.offset, c.scale, c.degree, c.tol, 30 * c.d);
     for (int32_t capacity : {2, 3, 30 * c.d, c.n + 1}) {
-      auto got = lowrank::icf_polynomial(X.data(), c.d, c.n, c.offset, c.scale, c.degree, c.tol, capacity);
+      auto got = lowrank::icf_dotpower(X.data(), c.d, c.n, c.offset, c.scale, c.degree, c.tol, capacity);
       ASSERT_EQ(got.rank, ref.rank) << c.n << " capacity " << capacity;
       EXPECT_EQ(got.perm, ref.perm);
       EXPECT_TRUE(same_bits(ref.G, got.factor.data(), ref.G.size())) << c.n << " capacity " << capacity;
@@ -76,12 +76,12 @@ TEST(IcfPolynomial, MatchesLiteralProcedureBitForBit) {
   }
 }
 
-TEST(IcfPolynomial, FactorReproducesKernelWithinStopRule) {
+TEST(IcfDotpower, FactorReproducesKernelWithinStopRule) {
   const int32_t d = 3, n = 150;
   auto X = random_data(d * n, 7);
   const double tol = 1e-6;
   // Degree 2 in 3 dimensions: rank at most 10, positive semidefinite.
-  auto r = lowrank::icf_polynomial(X.data(), d, n, 1.0, 0.5, 2, tol, 4);
+  auto r = lowrank::icf_dotpower(X.data(), d, n, 1.0, 0.5, 2, tol, 4);
   EXPECT_LE(r.rank, 10);
   check_reproduces(r, n, [&](int32_t u, int32_t v) {
     double s = 0;
@@ -90,30 +90,30 @@ TEST(IcfPolynomial, FactorReproducesKernelWithinStopRule) {
   }, tol);
 }
 
-TEST(IcfPolynomial, EdgeCases) {
+TEST(IcfDotpower, EdgeCases) {
   auto X = random_data(2 * 20, 9);
   // Degree 0: everything is 1, one step explains it all.
-  auto zero = lowrank::icf_polynomial(X.data(), 2, 20, 0.7, 3.0, 0, 0.0, 30);
+  auto zero = lowrank::icf_dotpower(X.data(), 2, 20, 0.7, 3.0, 0, 0.0, 30);
   ASSERT_EQ(zero.rank, 1);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(zero.factor[i], 1.0);
   // n = 1: one step whatever the diagonal, a NaN for a negative one.
   const double one[] = {2};
-  auto r1 = lowrank::icf_polynomial(one, 1, 1, -10.0, 1.0, 1, 0.5, 30);
+  auto r1 = lowrank::icf_dotpower(one, 1, 1, -10.0, 1.0, 1, 0.5, 30);
   ASSERT_EQ(r1.rank, 1);
   EXPECT_TRUE(std::isnan(r1.factor[0]));
   // A trace below tol < n still makes one step; tol >= n makes none.
   const double small[] = {0.01, 0.02, 0.03};
-  EXPECT_EQ(lowrank::icf_polynomial(small, 1, 3, 0.0, 1.0, 2, 2.5, 30).rank, 1);
-  EXPECT_EQ(lowrank::icf_polynomial(X.data(), 2, 20, 1.0, 1.0, 2, 20.0, 30).rank, 0);
+  EXPECT_EQ(lowrank::icf_dotpower(small, 1, 3, 0.0, 1.0, 2, 2.5, 30).rank, 1);
+  EXPECT_EQ(lowrank::icf_dotpower(X.data(), 2, 20, 1.0, 1.0, 2, 20.0, 30).rank, 0);
   // A zero sample 0 with offset 0: G[0,0] = 0, NaN column, stop after one step.
   std::vector<double> Z = X;
   Z[0] = Z[1] = 0;
-  auto zs = lowrank::icf_polynomial(Z.data(), 2, 20, 0.0, 1.0, 2, 0.0, 30);
+  auto zs = lowrank::icf_dotpower(Z.data(), 2, 20, 0.0, 1.0, 2, 0.0, 30);
   ASSERT_EQ(zs.rank, 1);
   EXPECT_EQ(zs.factor[0], 0.0);
   EXPECT_TRUE(std::isnan(zs.factor[1]));
   // n = 0.
-  EXPECT_EQ(lowrank::icf_polynomial(nullptr, 1, 0, 1.0, 1.0, 2, 0.0, 1).rank, 0);
+  EXPECT_EQ(lowrank::icf_dotpower(nullptr, 1, 0, 1.0, 1.0, 2, 0.0, 1).rank, 0);
 }
 
 TEST(IcfDotpowerEntry, ExampleTruncationAndSlots) {
@@ -180,15 +180,15 @@ TEST(IcfDotpowerEntry, BadInputIsRefusedWithIdentifier) {
 
 // ---- Hermite-type kernel ----
 
-TEST(IcfHermite, WorkedExample) {
+TEST(IcfOrtho, WorkedExample) {
   const double x[] = {0, 1};
-  auto table = lowrank::hermite_table(x, 2, 1.0, 2);
+  auto table = lowrank::ortho_table(x, 2, 1.0, 2);
   const double h[6] = {1, 0, -2, 0.606531, 1.213061, 1.213061};  // sample by sample
   for (int k = 0; k < 6; ++k) EXPECT_NEAR(table[k], h[k], 5e-7) << k;
-  auto kd = lowrank::hermite_diagonal(table, 2, 2);
+  auto kd = lowrank::ortho_diagonal(table, 2, 2);
   EXPECT_EQ(kd[0], 1.5);
   EXPECT_NEAR(kd[1], 1.287578, 5e-7);
-  auto r = lowrank::icf_hermite(x, 2, 1.0, 2, 0.0, 30);
+  auto r = lowrank::icf_ortho(x, 2, 1.0, 2, 0.0, 30);
   ASSERT_EQ(r.rank, 2);
   EXPECT_EQ(r.perm, (std::vector<int32_t>{0, 1}));
   EXPECT_NEAR(r.factor[0], 1.224745, 5e-7);
@@ -199,15 +199,15 @@ TEST(IcfHermite, WorkedExample) {
   EXPECT_EQ(r.factor[0], std::sqrt(1.5));
 }
 
-TEST(IcfHermite, MatchesLiteralProcedureBitForBit) {
+TEST(IcfOrtho, MatchesLiteralProcedureBitForBit) {
   struct Case { int32_t n; double sigma; int32_t m; double tol; unsigned seed; };
   for (const Case& c : {Case{40, 1.0, 1, 0.0, 1}, Case{200, 0.7, 5, 1e-12, 2}, Case{333, 1.5, 12, 1e-8, 3},
                         Case{64, 2.0, 40, 0.0, 4}}) {
     auto x = random_data(static_cast<size_t>(c.n), c.seed, 1.5);
     for (int32_t v = 0; v + 3 < c.n; v += 13) x[v + 3] = x[v];
-    auto ref = lowrank_ref::icf_hermite(x.data(), c.n, c.sigma, c.m, c.tol, 30);
+    auto ref = lowrank_ref::icf_ortho(x.data(), c.n, c.sigma, c.m, c.tol, 30);
     for (int32_t capacity : {2, 30, c.n + 1}) {
-      auto got = lowrank::icf_hermite(x.data(), c.n, c.sigma, c.m, c.tol, capacity);
+      auto got = lowrank::icf_ortho(x.data(), c.n, c.sigma, c.m, c.tol, capacity);
       ASSERT_EQ(got.rank, ref.rank) << c.n << " capacity " << capacity;
       EXPECT_EQ(got.perm, ref.perm);
       EXPECT_TRUE(same_bits(ref.G, got.factor.data(), ref.G.size())) << c.n << " capacity " << capacity;
@@ -215,11 +215,11 @@ TEST(IcfHermite, MatchesLiteralProcedureBitForBit) {
   }
 }
 
-TEST(IcfHermite, FactorReproducesKernelWithinStopRule) {
+TEST(IcfOrtho, FactorReproducesKernelWithinStopRule) {
   const int32_t n = 200, m = 6;
   auto x = random_data(n, 5);
   const double tol = 1e-9;
-  auto r = lowrank::icf_hermite(x.data(), n, 1.0, m, tol, 30);
+  auto r = lowrank::icf_ortho(x.data(), n, 1.0, m, tol, 30);
   EXPECT_LE(r.rank, m + 1);
   auto h = [](double v, int q) {  // Hermite function by the textbook recurrence
     double g = std::exp(-v * v / 2), a = 1, b = 2 * v;
@@ -241,26 +241,26 @@ TEST(IcfHermite, FactorReproducesKernelWithinStopRule) {
   }, tol);
 }
 
-TEST(IcfHermite, EdgeCases) {
+TEST(IcfOrtho, EdgeCases) {
   // m = 1: g(x) g(y) (1 + 2xy).
   const double two[] = {0.5, -1.25};
-  auto r = lowrank::icf_hermite(two, 2, 1.0, 1, 0.0, 30);
+  auto r = lowrank::icf_ortho(two, 2, 1.0, 1, 0.0, 30);
   const double g0 = std::exp(-0.125), g1 = std::exp(-0.78125);
   EXPECT_NEAR(r.factor[0] * r.factor[1], g0 * g1 * (1 + 2 * 0.5 * -1.25), 1e-15);
   // One sample at 0 with m = 2: diagonal 1.5.
   const double zero[] = {0};
-  auto z = lowrank::icf_hermite(zero, 1, 1.0, 2, 0.5, 30);
+  auto z = lowrank::icf_ortho(zero, 1, 1.0, 2, 0.5, 30);
   ASSERT_EQ(z.rank, 1);
   EXPECT_EQ(z.factor[0], std::sqrt(1.5));
   // tol >= n: no step even though the trace exceeds tol.
-  EXPECT_EQ(lowrank::icf_hermite(zero, 1, 1.0, 2, 1.0, 30).rank, 0);
+  EXPECT_EQ(lowrank::icf_ortho(zero, 1, 1.0, 2, 1.0, 30).rank, 0);
   // sigma = 0 with a sample at 0: NaN entries, stop after one step.
   const double s0[] = {0, 1, 2};
-  EXPECT_EQ(lowrank::icf_hermite(s0, 3, 0.0, 2, 0.0, 30).rank, 1);
+  EXPECT_EQ(lowrank::icf_ortho(s0, 3, 0.0, 2, 0.0, 30).rank, 1);
   // A rank beyond 29 grows the default buffer without changing anything.
   auto x = random_data(80, 8, 2.0);
-  auto big = lowrank::icf_hermite(x.data(), 80, 3.0, 45, 0.0, 30);
-  auto ref = lowrank_ref::icf_hermite(x.data(), 80, 3.0, 45, 0.0, 81);
+  auto big = lowrank::icf_ortho(x.data(), 80, 3.0, 45, 0.0, 30);
+  auto ref = lowrank_ref::icf_ortho(x.data(), 80, 3.0, 45, 0.0, 81);
   EXPECT_GT(big.rank, 29);
   ASSERT_EQ(big.rank, ref.rank);
   EXPECT_TRUE(same_bits(ref.G, big.factor.data(), ref.G.size()));
@@ -269,7 +269,7 @@ TEST(IcfHermite, EdgeCases) {
 // No samples with a huge order is a plain empty result: nothing may be sized
 // by the order alone.  The child runs with 2 GiB of address space, far below
 // the 16 GiB that order-sized buffers would take.
-TEST(IcfHermite, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
+TEST(IcfOrtho, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "an address-space limit does not go with the sanitizer's shadow memory";
 #else
@@ -278,7 +278,7 @@ TEST(IcfHermite, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
         struct rlimit lim;
         lim.rlim_cur = lim.rlim_max = rlim_t(2) << 30;
         if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
-        auto r = lowrank::icf_hermite(nullptr, 0, 1.0, 2147483646, 0.0, 1);
+        auto r = lowrank::icf_ortho(nullptr, 0, 1.0, 2147483646, 0.0, 1);
         if (r.rank != 0 || !r.perm.empty() || !r.factor.empty()) std::exit(1);
         auto e = standin::call("icf_ortho", 2, {standin::real(1, 0), standin::scalar(1), standin::scalar(2147483646),
                                                 standin::scalar(0)});

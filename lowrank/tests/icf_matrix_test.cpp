@@ -7,7 +7,7 @@
 #include <random>
 
 #include "host/standin/standin.h"
-#include "lowrank/given_matrix.h"
+#include "lowrank/matrix.h"
 #include "testing/icf_reference.h"
 
 namespace {
@@ -29,7 +29,7 @@ std::vector<double> gaussian_matrix(int32_t d, int32_t n, double sigma, unsigned
   return A;
 }
 
-const double kExample[9] = {1, 0.606531, 0.011109, 0.606531, 1, 0.135335, 0.011109, 0.135335, 1};
+const double EXAMPLE_MATRIX[9] = {1, 0.606531, 0.011109, 0.606531, 1, 0.135335, 0.011109, 0.135335, 1};
 
 std::vector<double> example_matrix() {
   // The exact Gaussian values of samples 0, 1, 3 with sigma 1.
@@ -40,11 +40,11 @@ std::vector<double> example_matrix() {
   return A;
 }
 
-TEST(IcfGivenMatrix, WorkedExample) {
+TEST(IcfMatrix, WorkedExample) {
   auto A = example_matrix();
-  for (int k = 0; k < 9; ++k) ASSERT_NEAR(A[k], kExample[k], 5e-7);
+  for (int k = 0; k < 9; ++k) ASSERT_NEAR(A[k], EXAMPLE_MATRIX[k], 5e-7);
   std::vector<double> G(9, 0.0);
-  auto r = lowrank::icf_given_matrix(A.data(), 3, 0.25, 3, G.data());
+  auto r = lowrank::icf_matrix(A.data(), 3, 0.25, 3, G.data());
   EXPECT_EQ(r.rank, 2);
   EXPECT_EQ(r.perm, (std::vector<int32_t>{0, 2, 1}));
   EXPECT_EQ(r.trace, 3.0);
@@ -54,14 +54,14 @@ TEST(IcfGivenMatrix, WorkedExample) {
   EXPECT_NEAR(r.remaining / r.trace, 0.205194, 5e-7);
 }
 
-TEST(IcfGivenMatrix, MatchesLiteralProcedureBitForBit) {
+TEST(IcfMatrix, MatchesLiteralProcedureBitForBit) {
   struct Case { int32_t d, n; double sigma, tol; int32_t max_rank; unsigned seed; };
   for (const Case& c : {Case{2, 60, 0.8, 0.0, 60, 1}, Case{3, 150, 1.0, 1e-6, 40, 2}, Case{5, 200, 2.0, 1e-9, 250, 3},
                         Case{1, 70, 0.3, 1e-3, 10, 4}}) {
     auto A = gaussian_matrix(c.d, c.n, c.sigma, c.seed);
     auto ref = lowrank_ref::icf_matrix(A.data(), c.n, c.tol, c.max_rank);
     std::vector<double> G(static_cast<size_t>(c.n) * c.max_rank, 0.0);
-    auto got = lowrank::icf_given_matrix(A.data(), c.n, c.tol, c.max_rank, G.data());
+    auto got = lowrank::icf_matrix(A.data(), c.n, c.tol, c.max_rank, G.data());
     ASSERT_EQ(got.rank, ref.rank) << c.n;
     EXPECT_EQ(got.perm, ref.perm);
     EXPECT_EQ(std::memcmp(G.data(), ref.G.data(), G.size() * sizeof(double)), 0) << c.n;
@@ -70,19 +70,19 @@ TEST(IcfGivenMatrix, MatchesLiteralProcedureBitForBit) {
   }
 }
 
-TEST(IcfGivenMatrix, StopsByRankAndReproducesMatrix) {
+TEST(IcfMatrix, StopsByRankAndReproducesMatrix) {
   const int32_t n = 120;
   auto A = gaussian_matrix(3, n, 1.5, 9);
   // Rank bound 1: the first column is row 0 of A over sqrt(A[0,0]).
   std::vector<double> G1(n, 0.0);
-  auto r1 = lowrank::icf_given_matrix(A.data(), n, 0.0, 1, G1.data());
+  auto r1 = lowrank::icf_matrix(A.data(), n, 0.0, 1, G1.data());
   ASSERT_EQ(r1.rank, 1);
   EXPECT_EQ(G1[0], 1.0);
   EXPECT_EQ(G1[5], A[0 + static_cast<size_t>(n) * r1.perm[5]] / 1.0);
   // Relative stop: G·G' matches A on the pivoted order within the threshold.
   const double tol = 1e-6;
   std::vector<double> G(static_cast<size_t>(n) * n, 0.0);
-  auto r = lowrank::icf_given_matrix(A.data(), n, tol, n, G.data());
+  auto r = lowrank::icf_matrix(A.data(), n, tol, n, G.data());
   ASSERT_LT(r.rank, n);
   EXPECT_LE(r.remaining, r.trace * tol);
   double worst = 0;
@@ -95,28 +95,28 @@ TEST(IcfGivenMatrix, StopsByRankAndReproducesMatrix) {
   EXPECT_LE(worst, r.trace * tol);
 }
 
-TEST(IcfGivenMatrix, EdgeCases) {
+TEST(IcfMatrix, EdgeCases) {
   auto A = example_matrix();
   std::vector<double> G(12, 0.0);
   // max_rank 0 and tol >= 1: no step, remaining = t0.
-  auto none = lowrank::icf_given_matrix(A.data(), 3, 0.0, 0, G.data());
+  auto none = lowrank::icf_matrix(A.data(), 3, 0.0, 0, G.data());
   EXPECT_EQ(none.rank, 0);
   EXPECT_EQ(none.remaining / none.trace, 1.0);
-  EXPECT_EQ(lowrank::icf_given_matrix(A.data(), 3, 1.0, 3, G.data()).rank, 0);
+  EXPECT_EQ(lowrank::icf_matrix(A.data(), 3, 1.0, 3, G.data()).rank, 0);
   // max_rank above n: at most n steps, the rest of the columns stay zero.
-  auto all = lowrank::icf_given_matrix(A.data(), 3, 0.0, 4, G.data());
+  auto all = lowrank::icf_matrix(A.data(), 3, 0.0, 4, G.data());
   EXPECT_EQ(all.rank, 3);
   EXPECT_EQ(all.remaining, 0.0);
   for (int k = 9; k < 12; ++k) EXPECT_EQ(G[k], 0.0);
   // Zero trace: NaN ratio, no step.
   const double Z[4] = {0, 0, 0, 0};
-  auto z = lowrank::icf_given_matrix(Z, 2, 0.5, 2, G.data());
+  auto z = lowrank::icf_matrix(Z, 2, 0.5, 2, G.data());
   EXPECT_EQ(z.rank, 0);
   EXPECT_TRUE(std::isnan(z.remaining / z.trace));
   // Zero diagonal at sample 0 of a PSD matrix: one step, NaN remaining trace.
   const double P[9] = {0, 0, 0, 0, 2, 1, 0, 1, 2};
   std::fill(G.begin(), G.end(), 0.0);
-  auto p = lowrank::icf_given_matrix(P, 3, 0.1, 3, G.data());
+  auto p = lowrank::icf_matrix(P, 3, 0.1, 3, G.data());
   EXPECT_EQ(p.rank, 1);
   EXPECT_EQ(G[0], 0.0);
   EXPECT_TRUE(std::isnan(G[1]));
@@ -125,14 +125,14 @@ TEST(IcfGivenMatrix, EdgeCases) {
   // triangle (the columns of the pivots below them) changes nothing.
   auto B = example_matrix();
   std::vector<double> G2(9, 0.0), G3(9, 0.0);
-  auto rb = lowrank::icf_given_matrix(B.data(), 3, 0.25, 2, G2.data());
+  auto rb = lowrank::icf_matrix(B.data(), 3, 0.25, 2, G2.data());
   B[2 + 3 * 0] = 17;  // row 2, column 0: pivot 0's column, never read
   B[1 + 3 * 2] = -4;  // row 1, column 2: sample 1 is never a pivot
-  auto rc = lowrank::icf_given_matrix(B.data(), 3, 0.25, 2, G3.data());
+  auto rc = lowrank::icf_matrix(B.data(), 3, 0.25, 2, G3.data());
   EXPECT_EQ(rb.perm, rc.perm);
   EXPECT_EQ(G2, G3);
   // n = 0.
-  auto e = lowrank::icf_given_matrix(nullptr, 0, 0.1, 3, nullptr);
+  auto e = lowrank::icf_matrix(nullptr, 0, 0.1, 3, nullptr);
   EXPECT_EQ(e.rank, 0);
   EXPECT_TRUE(std::isnan(e.remaining / e.trace));
 }

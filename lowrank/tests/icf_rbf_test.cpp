@@ -5,7 +5,7 @@
 #include <random>
 
 #include "host/standin/standin.h"
-#include "lowrank/gaussian.h"
+#include "lowrank/rbf.h"
 #include "testing/icf_reference.h"
 #include "testing/test_util.h"
 
@@ -17,9 +17,9 @@ using standin::Array;
 
 
 
-TEST(IcfGaussian, WorkedExample) {
+TEST(IcfRbf, WorkedExample) {
   const double X[] = {0, 1, 3};
-  auto r = lowrank::icf_gaussian(X, 1, 3, 1.0, 0.01, 30);
+  auto r = lowrank::icf_rbf(X, 1, 3, 1.0, 0.01, 30);
   ASSERT_EQ(r.rank, 3);
   EXPECT_EQ(r.perm, (std::vector<int32_t>{0, 2, 1}));
   const double expected[9] = {1, 0.011109, 0.606531, 0, 0.999938, 0.128605, 0, 0, 0.784590};
@@ -27,12 +27,12 @@ TEST(IcfGaussian, WorkedExample) {
   EXPECT_EQ(r.factor[0], 1.0);
   EXPECT_EQ(r.factor[3], 0.0);  // above the diagonal
 
-  auto r2 = lowrank::icf_gaussian(X, 1, 3, 1.0, 0.7, 30);
+  auto r2 = lowrank::icf_rbf(X, 1, 3, 1.0, 0.7, 30);
   ASSERT_EQ(r2.rank, 2);
   EXPECT_TRUE(same_bits(r.factor, r2.factor.data(), 6));
 }
 
-TEST(IcfGaussian, MatchesLiteralProcedureBitForBit) {
+TEST(IcfRbf, MatchesLiteralProcedureBitForBit) {
   // Several shapes, tolerances and capacities, including ones that make the
   // buffer grow many times (capacity 2) and rank-deficient data (repeats).
   struct Case { int32_t d, n; double sigma, tol; unsigned seed; };
@@ -42,9 +42,9 @@ TEST(IcfGaussian, MatchesLiteralProcedureBitForBit) {
     // Repeat a few samples so that zero residuals and ties occur.
     for (int32_t v = 0; v + 7 < c.n; v += 9)
       std::memcpy(&X[static_cast<size_t>(v + 7) * c.d], &X[static_cast<size_t>(v) * c.d], c.d * sizeof(double));
-    auto ref = lowrank_ref::icf_gaussian(X.data(), c.d, c.n, c.sigma, c.tol, 30 * c.d);
+    auto ref = lowrank_ref::icf_rbf(X.data(), c.d, c.n, c.sigma, c.tol, 30 * c.d);
     for (int32_t capacity : {-5, 1, 2, 3, 30 * c.d, c.n + 1}) {
-      auto got = lowrank::icf_gaussian(X.data(), c.d, c.n, c.sigma, c.tol, capacity);
+      auto got = lowrank::icf_rbf(X.data(), c.d, c.n, c.sigma, c.tol, capacity);
       ASSERT_EQ(got.rank, ref.rank) << c.n << " capacity " << capacity;
       EXPECT_EQ(got.perm, ref.perm);
       EXPECT_TRUE(same_bits(ref.G, got.factor.data(), ref.G.size())) << "n=" << c.n << " capacity " << capacity;
@@ -52,11 +52,11 @@ TEST(IcfGaussian, MatchesLiteralProcedureBitForBit) {
   }
 }
 
-TEST(IcfGaussian, FactorReproducesKernelWithinStopRule) {
+TEST(IcfRbf, FactorReproducesKernelWithinStopRule) {
   const int32_t d = 4, n = 300;
   auto X = random_data(d * n, 11);
   const double tol = 1e-4;
-  auto r = lowrank::icf_gaussian(X.data(), d, n, 1.2, tol, 10);
+  auto r = lowrank::icf_rbf(X.data(), d, n, 1.2, tol, 10);
   ASSERT_GT(r.rank, 0);
   std::vector<int> seen(n, 0);
   for (int32_t s : r.perm) ++seen[s];
@@ -78,18 +78,18 @@ TEST(IcfGaussian, FactorReproducesKernelWithinStopRule) {
   EXPECT_LE(worst, tol);  // |K - GG'| entries are bounded by the residual trace for a PSD remainder
 }
 
-TEST(IcfGaussian, EdgeCases) {
-  auto empty = lowrank::icf_gaussian(nullptr, 1, 0, 1.0, 0.0, 1);
+TEST(IcfRbf, EdgeCases) {
+  auto empty = lowrank::icf_rbf(nullptr, 1, 0, 1.0, 0.0, 1);
   EXPECT_EQ(empty.rank, 0);
   const double one[] = {5};
-  EXPECT_EQ(lowrank::icf_gaussian(one, 1, 1, 1.0, 0.5, 30).rank, 1);
-  EXPECT_EQ(lowrank::icf_gaussian(one, 1, 1, 1.0, 1.0, 30).rank, 0);
+  EXPECT_EQ(lowrank::icf_rbf(one, 1, 1, 1.0, 0.5, 30).rank, 1);
+  EXPECT_EQ(lowrank::icf_rbf(one, 1, 1, 1.0, 1.0, 30).rank, 0);
   // sigma = 0: entries between distinct samples are 0, identical samples NaN.
   const double two[] = {0, 1, 1};
-  auto z = lowrank::icf_gaussian(two, 1, 3, 0.0, 0.0, 30);
+  auto z = lowrank::icf_rbf(two, 1, 3, 0.0, 0.0, 30);
   EXPECT_GE(z.rank, 1);
   // NaN tolerance: no step.
-  EXPECT_EQ(lowrank::icf_gaussian(two, 1, 3, 1.0, std::nan(""), 30).rank, 0);
+  EXPECT_EQ(lowrank::icf_rbf(two, 1, 3, 1.0, std::nan(""), 30).rank, 0);
 }
 
 // The entry through the stand-in host.

@@ -24,6 +24,6 @@ double matrix_trace(const double* A, int32_t n);
 // zero-filled n × max_rank factor (column-major), filled in place.  Steps are
 // made while the remaining trace exceeds t0·tol and the rank is below
 // max_rank (and below n, which a non-negative threshold implies).
-MatrixIcfResult icf_given_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G);
+MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G);
 
 }  // namespace lowrank

@@ -1,4 +1,4 @@
-#include "lowrank/hermite.h"
+#include "lowrank/ortho.h"
 
 #include <cmath>
 
@@ -20,7 +20,7 @@ std::vector<double> normalizers(int32_t m) {
 
 }  // namespace
 
-std::vector<double> hermite_table(const double* x, int32_t n, double sigma, int32_t m) {
+std::vector<double> ortho_table(const double* x, int32_t n, double sigma, int32_t m) {
   const size_t w = static_cast<size_t>(m) + 1;
   std::vector<double> table(w * static_cast<size_t>(n));
   for (size_t j = 0; j < static_cast<size_t>(n); ++j) {
@@ -38,7 +38,7 @@ std::vector<double> hermite_table(const double* x, int32_t n, double sigma, int3
   return table;
 }
 
-std::vector<double> hermite_diagonal(const std::vector<double>& table, int32_t n, int32_t m) {
+std::vector<double> ortho_diagonal(const std::vector<double>& table, int32_t n, int32_t m) {
   const size_t w = static_cast<size_t>(m) + 1;
   const std::vector<double> norm = normalizers(m);
   std::vector<double> kdiag(static_cast<size_t>(n));
@@ -51,12 +51,12 @@ std::vector<double> hermite_diagonal(const std::vector<double>& table, int32_t n
   return kdiag;
 }
 
-IcfResult icf_hermite(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
+IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
   // No samples: no table, no entry and no step, so nothing is sized by the
   // order (which may be huge for an empty table).
   if (n == 0) return IcfResult();
-  const std::vector<double> table = hermite_table(x, n, sigma, m);
-  const std::vector<double> kdiag = hermite_diagonal(table, n, m);
+  const std::vector<double> table = ortho_table(x, n, sigma, m);
+  const std::vector<double> kdiag = ortho_diagonal(table, n, m);
   // The running product gives the same N_q for every entry, so it is formed
   // once here.
   const std::vector<double> norm = normalizers(m);

@@ -10,6 +10,6 @@
 namespace lowrank {
 
 // X is d × n, column-major, one sample per column.  The kernel diagonal is 1.
-IcfResult icf_gaussian(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity);
+IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity);
 
 }  // namespace lowrank

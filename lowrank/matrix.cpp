@@ -1,4 +1,4 @@
-#include "lowrank/given_matrix.h"
+#include "lowrank/matrix.h"
 
 #include "lowrank/pivoted_icf.h"
 
@@ -11,7 +11,7 @@ double matrix_trace(const double* A, int32_t n) {
   return t;
 }
 
-MatrixIcfResult icf_given_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G) {
+MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G) {
   const size_t N = static_cast<size_t>(n);
   auto kdiag = [A, N](int32_t v) { return A[static_cast<size_t>(v) * (N + 1)]; };
   IcfState s = icf_begin(n, kdiag);

@@ -1,10 +1,10 @@
-#include "lowrank/gaussian.h"
+#include "lowrank/rbf.h"
 
 #include <cmath>
 
 namespace lowrank {
 
-IcfResult icf_gaussian(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity) {
+IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity) {
   const double f = (-0.5 / sigma) / sigma;
   const size_t dd = static_cast<size_t>(d);
   auto entry = [X, dd, f](int32_t u, int32_t v) {

@@ -13,12 +13,12 @@ namespace lowrank {
 
 // Hermite-function table: h_q(x_j) at [j·(m+1) + q], the orders of one sample
 // side by side.  m >= 1.
-std::vector<double> hermite_table(const double* x, int32_t n, double sigma, int32_t m);
+std::vector<double> ortho_table(const double* x, int32_t n, double sigma, int32_t m);
 
 // Kernel diagonal: Σ_q (h_q·h_q)/N_q in increasing q from 0.0, per sample.
-std::vector<double> hermite_diagonal(const std::vector<double>& table, int32_t n, int32_t m);
+std::vector<double> ortho_diagonal(const std::vector<double>& table, int32_t n, int32_t m);
 
 // x holds the n sample values; m >= 1.
-IcfResult icf_hermite(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity);
+IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity);
 
 }  // namespace lowrank
