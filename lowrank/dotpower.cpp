@@ -4,6 +4,50 @@
 
 namespace lowrank {
 
+namespace {
+
+// The samples' coordinates by position, as for the Gaussian kernel.
+struct DotpowerKernel {
+  const double* X;
+  size_t d, n;
+  double offset, scale, e;
+  const std::vector<double>& kdiag;
+  std::vector<double> xp;
+  std::vector<double> xu;
+
+  DotpowerKernel(const double* X_, size_t d_, size_t n_, double offset_, double scale_, int32_t degree,
+                 const std::vector<double>& kdiag_)
+      : X(X_),
+        d(d_),
+        n(n_),
+        offset(offset_),
+        scale(scale_),
+        e(static_cast<double>(degree)),
+        kdiag(kdiag_),
+        xp(d_ * n_) {
+    for (size_t i = 0; i < n; ++i)
+      for (size_t t = 0; t < d; ++t) xp[t * n + i] = X[i * d + t];
+  }
+  double diag(size_t v) const { return kdiag[v]; }
+  void swap(size_t p, size_t k) {
+    for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
+  }
+  void prepare(const int32_t* samples, const int32_t*, size_t C) {
+    xu.resize(C * d);
+    for (size_t c = 0; c < C; ++c)
+      for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];
+  }
+  void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
+    inner_products(isa, xp.data(), n, d, xu.data(), C, out, r0, r1);
+    for (size_t c = 0; c < C; ++c) {
+      double* o = out[c];
+      for (size_t i = r0; i < r1; ++i) o[i] = std::pow(o[i] * scale + offset, e);
+    }
+  }
+};
+
+}  // namespace
+
 std::vector<double> dotpower_diagonal(const double* X, int32_t d, int32_t n, double offset, double scale,
                                       int32_t degree) {
   const double e = static_cast<double>(degree);
@@ -22,25 +66,18 @@ std::vector<double> dotpower_diagonal(const double* X, int32_t d, int32_t n, dou
   return kdiag;
 }
 
-IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
-                         double tol, int32_t capacity) {
+uint64_t dotpower_work_bytes(int64_t d, int64_t n, int64_t capacity) {
+  const uint64_t N = static_cast<uint64_t>(n);
+  const uint64_t cap = static_cast<uint64_t>(capped_capacity(n, capacity));
+  return add_bytes(add_bytes(bytes_of(cap, 8 * N), bytes_of(static_cast<uint64_t>(d) + 1, 8 * N)), icf_state_bytes(N));
+}
+
+IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree, double tol,
+                       int32_t capacity, const IcfOptions& options, IcfStats* stats) {
   const std::vector<double> kdiag = dotpower_diagonal(X, d, n, offset, scale, degree);
-  const double e = static_cast<double>(degree);
-  const size_t dd = static_cast<size_t>(d);
-  auto entry = [X, dd, offset, scale, e](int32_t u, int32_t v) {
-    const double* xu = X + static_cast<size_t>(u) * dd;
-    const double* xv = X + static_cast<size_t>(v) * dd;
-    double s;
-    if (dd == 1) {
-      // The single product itself: 0.0 + p would turn a -0.0 into +0.0.
-      s = xv[0] * xu[0];
-    } else {
-      s = 0.0;
-      for (size_t t = 0; t < dd; ++t) s = s + xv[t] * xu[t];
-    }
-    return std::pow(s * scale + offset, e);
-  };
-  return pivoted_icf(n, [&kdiag](int32_t v) { return kdiag[static_cast<size_t>(v)]; }, entry, tol, capacity);
+  DotpowerKernel kernel(X, static_cast<size_t>(d), static_cast<size_t>(n), offset, scale, degree, kdiag);
+  const uint64_t table_bytes = bytes_of(static_cast<uint64_t>(d) + 1, 8 * static_cast<uint64_t>(n));
+  return pivoted_icf(n, kernel, tol, capacity, table_bytes, options, stats);
 }
 
 }  // namespace lowrank

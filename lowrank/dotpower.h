@@ -18,7 +18,11 @@ std::vector<double> dotpower_diagonal(const double* X, int32_t d, int32_t n, dou
                                       int32_t degree);
 
 // X is d × n, column-major, one sample per column.
-IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree,
-                         double tol, int32_t capacity);
+IcfResult icf_dotpower(const double* X, int32_t d, int32_t n, double offset, double scale, int32_t degree, double tol,
+                       int32_t capacity, const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr);
+
+// Work memory of icf_dotpower at its start: the factor buffer, a copy of X
+// in pivot order, the kernel diagonal and the state.
+uint64_t dotpower_work_bytes(int64_t d, int64_t n, int64_t capacity);
 
 }  // namespace lowrank

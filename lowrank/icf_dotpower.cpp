@@ -33,12 +33,15 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   const double tol = lowrank::read_tol("icf_dotpower", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 6 ? lowrank::read_count("icf_dotpower", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
-  const int32_t capacity =
-      lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+  const int32_t capacity = lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+
+  lowrank::check_memory("icf_dotpower",
+                        lowrank::dotpower_work_bytes(static_cast<int64_t>(d), static_cast<int64_t>(n), capacity),
+                        "a smaller expected_rank needs less");
 
   const double* X = mxGetPr(prhs[IN_DATA]);
   lowrank::factorize("icf_dotpower", n, nlhs, plhs, [&] {
     return lowrank::icf_dotpower(X, static_cast<int32_t>(d), static_cast<int32_t>(n), offset, scale,
-                                     static_cast<int32_t>(degree_in), tol, capacity);
+                                 static_cast<int32_t>(degree_in), tol, capacity);
   });
 }

@@ -8,14 +8,14 @@
 #include <cstring>
 
 #include "host/mexhost.h"
+#include "lowrank/memory.h"
 #include "lowrank/pivoted_icf.h"
 
 namespace lowrank {
 
 // Inputs 0 … count-1 must be real, dense double arrays; inputs from
 // first_scalar on must hold at least one element (their first is read).
-inline void check_real_double_inputs(const char* deliverable, const mxArray* const* prhs, int count,
-                                     int first_scalar) {
+inline void check_real_double_inputs(const char* deliverable, const mxArray* const* prhs, int count, int first_scalar) {
   for (int k = 0; k < count; ++k) {
     host::require_real_double(deliverable, prhs[k], "Input %d must be a real, full double array.", k + 1);
     if (k >= first_scalar && host::numel(prhs[k]) == 0)
@@ -59,6 +59,18 @@ inline double read_tol(const char* deliverable, const mxArray* a) {
   const double tol = mxGetPr(a)[0];
   if (tol < 0) host::fail_for(deliverable, "negativeTol", "tol must not be negative.");
   return tol;
+}
+
+// A factorization whose work memory exceeds the machine's physical memory is
+// refused before anything is allocated: the system would hand out the
+// address space and end the host once the pages are touched.  `hint` names
+// the input that sets the size.
+inline void check_memory(const char* deliverable, uint64_t bytes, const char* hint) {
+  if (fits_in_memory(bytes)) return;
+  host::fail_for(deliverable, "outOfMemory",
+                 "The factorization needs %.1f GB of work memory, more than this machine's %.1f GB of physical "
+                 "memory (%s).",
+                 static_cast<double>(bytes) / 1e9, static_cast<double>(physical_memory_bytes()) / 1e9, hint);
 }
 
 // Output 1: the n × rank factor; output 2 (when requested): the 0-based pivot

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "host/mexhost.h"
-#include "lowrank/matrix.h"
 #include "lowrank/icf_entry.h"
+#include "lowrank/matrix.h"
 
 namespace {
 enum { IN_MATRIX, IN_TOL, IN_MAX_RANK };
@@ -30,6 +30,9 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   if (max_rank > static_cast<int64_t>(n) && lowrank::matrix_trace(A, static_cast<int32_t>(n)) * tol < 0)
     host::fail_for("icf_matrix", "negativeThreshold",
                    "trace(A) * tol is negative: max_rank must not exceed the size of A then.");
+
+  lowrank::check_memory("icf_matrix", lowrank::matrix_work_bytes(static_cast<int64_t>(n), max_rank),
+                        "a smaller max_rank needs less");
 
   // Every output is created before any work memory is held, so that no host
   // error can come while the work arrays live; the factor is output 1 itself.
@@ -59,5 +62,6 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
     if (rank_out) *rank_out = static_cast<double>(r.rank);
     if (residual_out) *residual_out = r.remaining / r.trace;
   });
-  if (failure.failed) host::fail_for("icf_matrix", "outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
+  if (failure.failed)
+    host::fail_for("icf_matrix", "outOfMemory", "Not enough memory for the factorization (%s).", failure.text);
 }

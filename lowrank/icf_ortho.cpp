@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "host/mexhost.h"
-#include "lowrank/ortho.h"
 #include "lowrank/icf_entry.h"
+#include "lowrank/ortho.h"
 
 namespace {
 enum { IN_SAMPLES, IN_SIGMA, IN_ORDER, IN_TOL, IN_EXPECTED_RANK };
@@ -37,11 +37,14 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   const double tol = lowrank::read_tol("icf_ortho", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 5 ? lowrank::read_count("icf_ortho", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
-  const int32_t capacity =
-      lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+  const int32_t capacity = lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+
+  // With no samples nothing is allocated at all.
+  if (n > 0)
+    lowrank::check_memory("icf_ortho", lowrank::ortho_work_bytes(static_cast<int64_t>(n), order, capacity),
+                          "a smaller order or expected_rank needs less");
 
   const double* x = mxGetPr(prhs[IN_SAMPLES]);
-  lowrank::factorize("icf_ortho", n, nlhs, plhs, [&] {
-    return lowrank::icf_ortho(x, static_cast<int32_t>(n), sigma, order, tol, capacity);
-  });
+  lowrank::factorize("icf_ortho", n, nlhs, plhs,
+                     [&] { return lowrank::icf_ortho(x, static_cast<int32_t>(n), sigma, order, tol, capacity); });
 }

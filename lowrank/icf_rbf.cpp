@@ -2,8 +2,8 @@
 // Pivoted incomplete Cholesky factorization of the Gaussian kernel matrix of
 // the columns of X, without forming that matrix.
 #include "host/mexhost.h"
-#include "lowrank/rbf.h"
 #include "lowrank/icf_entry.h"
+#include "lowrank/rbf.h"
 
 namespace {
 enum { IN_DATA, IN_SIGMA, IN_TOL, IN_EXPECTED_RANK };
@@ -21,10 +21,11 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
   const double tol = lowrank::read_tol("icf_rbf", prhs[IN_TOL]);
-  const int64_t expected_rank =
-      nrhs >= 4 ? lowrank::read_count("icf_rbf", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
-  const int32_t capacity =
-      lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+  const int64_t expected_rank = nrhs >= 4 ? lowrank::read_count("icf_rbf", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;
+  const int32_t capacity = lowrank::factor_capacity(static_cast<int64_t>(d), static_cast<int64_t>(n), expected_rank);
+
+  lowrank::check_memory("icf_rbf", lowrank::rbf_work_bytes(static_cast<int64_t>(d), static_cast<int64_t>(n), capacity),
+                        "a smaller expected_rank needs less");
 
   const double* X = mxGetPr(prhs[IN_DATA]);
   lowrank::factorize("icf_rbf", n, nlhs, plhs, [&] {

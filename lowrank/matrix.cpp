@@ -1,8 +1,29 @@
 #include "lowrank/matrix.h"
 
-#include "lowrank/pivoted_icf.h"
-
 namespace lowrank {
+
+namespace {
+
+// Kernel values read from the matrix: the candidate's row, in the order of
+// the positions.
+struct MatrixKernel {
+  const double* A;
+  size_t n;
+  std::vector<size_t> rows;  // the candidates' samples
+
+  double diag(size_t v) const { return A[v * (n + 1)]; }
+  void swap(size_t, size_t) {}
+  void prepare(const int32_t* samples, const int32_t*, size_t C) { rows.assign(samples, samples + C); }
+  void columns(Isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t* perm) const {
+    for (size_t c = 0; c < C; ++c) {
+      const double* row = A + rows[c];
+      double* o = out[c];
+      for (size_t i = r0; i < r1; ++i) o[i] = row[n * static_cast<size_t>(perm[i])];
+    }
+  }
+};
+
+}  // namespace
 
 double matrix_trace(const double* A, int32_t n) {
   const size_t N = static_cast<size_t>(n);
@@ -11,29 +32,36 @@ double matrix_trace(const double* A, int32_t n) {
   return t;
 }
 
-MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G) {
+uint64_t matrix_work_bytes(int64_t n, int64_t max_rank) {
+  const uint64_t N = static_cast<uint64_t>(n);
+  return add_bytes(bytes_of(static_cast<uint64_t>(max_rank), 8 * N), add_bytes(icf_state_bytes(N), bytes_of(N, 8)));
+}
+
+MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G,
+                           const IcfOptions& options, IcfStats* stats) {
   const size_t N = static_cast<size_t>(n);
-  auto kdiag = [A, N](int32_t v) { return A[static_cast<size_t>(v) * (N + 1)]; };
-  IcfState s = icf_begin(n, kdiag);
+  MatrixKernel kernel{A, N, {}};
+  Team team(icf_threads(N, options));
+  IcfWork w;
+  icf_begin(w, N, kernel, options, &team);
+  w.G = G;
 
   MatrixIcfResult out;
   out.trace = matrix_trace(A, n);
   const double threshold = out.trace * tol;
   double remaining = out.trace;
-
-  // Pivot row u, other sample v: A[u + n·v].
-  auto entry = [A, N](int32_t u, int32_t v) { return A[static_cast<size_t>(u) + N * static_cast<size_t>(v)]; };
-  int32_t k = 0, p = 0;
+  size_t k = 0, p = 0;
   // Past position n - 1 the remaining trace is an empty sum, 0.0, which only
   // a negative threshold exceeds; the bound k < n keeps the step inside the
   // matrix in that case.
-  while (remaining > threshold && k < max_rank && k < n) {
-    remaining = icf_step(s, G, k, p, entry, &p);
+  while (remaining > threshold && k < static_cast<size_t>(max_rank) && k < N) {
+    remaining = icf_step(w, kernel, k, p, &p);
     ++k;
   }
-  out.rank = k;
+  out.rank = static_cast<int32_t>(k);
   out.remaining = remaining;
-  out.perm = std::move(s.perm);
+  out.perm = std::move(w.perm);
+  if (stats) *stats = w.stats;
   return out;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "lowrank/pivoted_icf.h"
+
 namespace lowrank {
 
 struct MatrixIcfResult {
@@ -24,6 +26,11 @@ double matrix_trace(const double* A, int32_t n);
 // zero-filled n × max_rank factor (column-major), filled in place.  Steps are
 // made while the remaining trace exceeds t0·tol and the rank is below
 // max_rank (and below n, which a non-negative threshold implies).
-MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G);
+MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_rank, double* G,
+                           const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr);
+
+// Memory of icf_matrix: the n × max_rank factor (the output, which it fills)
+// and the state.
+uint64_t matrix_work_bytes(int64_t n, int64_t max_rank);
 
 }  // namespace lowrank

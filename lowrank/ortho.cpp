@@ -7,70 +7,103 @@ namespace lowrank {
 namespace {
 
 // N_0 … N_m, each the running product of the previous one and q·2.0.
-std::vector<double> normalizers(int32_t m) {
-  std::vector<double> norm(static_cast<size_t>(m) + 1);
+std::vector<double> normalizers(size_t m) {
+  std::vector<double> norm(m + 1);
   double nq = 1.0;
   norm[0] = nq;
-  for (int32_t q = 1; q <= m; ++q) {
+  for (size_t q = 1; q <= m; ++q) {
     nq = nq * (static_cast<double>(q) * 2.0);
-    norm[static_cast<size_t>(q)] = nq;
+    norm[q] = nq;
   }
   return norm;
 }
+
+// h_q(x_j) into table[j·js + q·qs] for q = 0 … m.
+void fill_table(const double* x, size_t n, double sigma, size_t m, size_t js, size_t qs, double* table) {
+  for (size_t j = 0; j < n; ++j) {
+    const double xj = x[j];
+    const double g = std::exp((((xj * xj) * -0.5) / sigma) / sigma);
+    table[j * js] = g;
+    table[j * js + qs] = g * (xj * 2.0);
+  }
+  for (size_t q = 2; q <= m; ++q) {
+    const double c = (static_cast<double>(q) - 1.0) * 2.0;
+    for (size_t j = 0; j < n; ++j) {
+      double* h = table + j * js;
+      h[q * qs] = ((x[j] * 2.0) * h[(q - 1) * qs]) - (c * h[(q - 2) * qs]);
+    }
+  }
+}
+
+// Σ_q (h_q·h_q)/N_q from 0.0 in increasing q, sample by sample.
+std::vector<double> diagonal(const double* table, size_t n, size_t m, size_t js, size_t qs, const double* N) {
+  std::vector<double> kdiag(n, 0.0);
+  for (size_t q = 0; q <= m; ++q)
+    for (size_t j = 0; j < n; ++j) {
+      const double h = table[j * js + q * qs];
+      kdiag[j] = kdiag[j] + (h * h) / N[q];
+    }
+  return kdiag;
+}
+
+// The table by position (order q of the sample at position i at T[q·n + i],
+// following the row swaps) and the normalizers, built once.
+struct OrthoKernel {
+  size_t n, w;
+  std::vector<double> T, N, kdiag;
+  std::vector<const double*> hu;  // the candidates' values: order q at hu[c][q·n]
+
+  OrthoKernel(const double* x, size_t n_, double sigma, size_t m) : n(n_), w(m + 1), T(w * n_), N(normalizers(m)) {
+    fill_table(x, n, sigma, m, 1, n, T.data());
+    kdiag = diagonal(T.data(), n, m, 1, n, N.data());
+  }
+  double diag(size_t v) const { return kdiag[v]; }
+  void swap(size_t p, size_t k) {
+    for (size_t q = 0; q < w; ++q) std::swap(T[q * n + p], T[q * n + k]);
+  }
+  void prepare(const int32_t*, const int32_t* positions, size_t C) {
+    hu.resize(C);
+    for (size_t c = 0; c < C; ++c) hu[c] = T.data() + static_cast<size_t>(positions[c]);
+  }
+  void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
+    ortho_sums(isa, T.data(), n, w, N.data(), hu.data(), n, C, out, r0, r1);
+  }
+};
 
 }  // namespace
 
 std::vector<double> ortho_table(const double* x, int32_t n, double sigma, int32_t m) {
   const size_t w = static_cast<size_t>(m) + 1;
   std::vector<double> table(w * static_cast<size_t>(n));
-  for (size_t j = 0; j < static_cast<size_t>(n); ++j) {
-    const double xj = x[j];
-    double* h = table.data() + j * w;
-    const double g = std::exp((((xj * xj) * -0.5) / sigma) / sigma);
-    const double two_x = xj * 2.0;
-    h[0] = g;
-    h[1] = g * two_x;
-    for (size_t q = 2; q < w; ++q) {
-      const double c = (static_cast<double>(q) - 1.0) * 2.0;
-      h[q] = (two_x * h[q - 1]) - (c * h[q - 2]);
-    }
-  }
+  fill_table(x, static_cast<size_t>(n), sigma, static_cast<size_t>(m), w, 1, table.data());
   return table;
 }
 
 std::vector<double> ortho_diagonal(const std::vector<double>& table, int32_t n, int32_t m) {
   const size_t w = static_cast<size_t>(m) + 1;
-  const std::vector<double> norm = normalizers(m);
-  std::vector<double> kdiag(static_cast<size_t>(n));
-  for (size_t j = 0; j < kdiag.size(); ++j) {
-    const double* h = table.data() + j * w;
-    double s = 0.0;
-    for (size_t q = 0; q < w; ++q) s = s + (h[q] * h[q]) / norm[q];
-    kdiag[j] = s;
-  }
-  return kdiag;
+  const std::vector<double> norm = normalizers(static_cast<size_t>(m));
+  return diagonal(table.data(), static_cast<size_t>(n), static_cast<size_t>(m), w, 1, norm.data());
 }
 
-IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity) {
+uint64_t ortho_work_bytes(int64_t n, int64_t m, int64_t capacity) {
+  const uint64_t N = static_cast<uint64_t>(n), w = static_cast<uint64_t>(m) + 1;
+  const uint64_t cap = static_cast<uint64_t>(capped_capacity(n, capacity));
+  uint64_t bytes = bytes_of(cap, 8 * N);
+  bytes = add_bytes(bytes, bytes_of(bytes_of(w, N), 8));  // table
+  bytes = add_bytes(bytes, bytes_of(w, 8));               // normalizers
+  bytes = add_bytes(bytes, bytes_of(N, 8));               // kernel diagonal
+  return add_bytes(bytes, icf_state_bytes(N));
+}
+
+IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity,
+                    const IcfOptions& options, IcfStats* stats) {
   // No samples: no table, no entry and no step, so nothing is sized by the
   // order (which may be huge for an empty table).
   if (n == 0) return IcfResult();
-  const std::vector<double> table = ortho_table(x, n, sigma, m);
-  const std::vector<double> kdiag = ortho_diagonal(table, n, m);
-  // The running product gives the same N_q for every entry, so it is formed
-  // once here.
-  const std::vector<double> norm = normalizers(m);
-  const size_t w = static_cast<size_t>(m) + 1;
-  const double* T = table.data();
-  const double* N = norm.data();
-  auto entry = [T, N, w](int32_t u, int32_t v) {
-    const double* hu = T + static_cast<size_t>(u) * w;
-    const double* hv = T + static_cast<size_t>(v) * w;
-    double s = 0.0;
-    for (size_t q = 0; q < w; ++q) s = s + (hu[q] * hv[q]) / N[q];
-    return s;
-  };
-  return pivoted_icf(n, [&kdiag](int32_t v) { return kdiag[static_cast<size_t>(v)]; }, entry, tol, capacity);
+  OrthoKernel kernel(x, static_cast<size_t>(n), sigma, static_cast<size_t>(m));
+  const uint64_t table_bytes =
+      add_bytes(bytes_of(bytes_of(kernel.w, static_cast<uint64_t>(n)), 8), bytes_of(kernel.w + n, 8));
+  return pivoted_icf(n, kernel, tol, capacity, table_bytes, options, stats);
 }
 
 }  // namespace lowrank

@@ -19,6 +19,11 @@ std::vector<double> ortho_table(const double* x, int32_t n, double sigma, int32_
 std::vector<double> ortho_diagonal(const std::vector<double>& table, int32_t n, int32_t m);
 
 // x holds the n sample values; m >= 1.
-IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity);
+IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double tol, int32_t capacity,
+                    const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr);
+
+// Work memory of icf_ortho at its start: the factor buffer, the table of
+// (m+1)·n values, the m+1 normalizers, the kernel diagonal and the state.
+uint64_t ortho_work_bytes(int64_t n, int64_t m, int64_t capacity);
 
 }  // namespace lowrank

@@ -1,36 +1,103 @@
 // Pivoted incomplete Cholesky factorization of a kernel matrix that is never
-// formed: one column of kernel values is evaluated per step, for the pivot
-// just chosen.  Shared by every factorization deliverable.
+// formed.  Shared by every factorization deliverable.
 //
 // Positions and steps are 0-based.  The factor G is column-major with n rows
 // (leading dimension n); row i belongs to the sample at position i of the
-// pivot order `perm`.  The floating-point operations of every entry run in a
-// fixed order (coordinates, columns and positions increasing, sums from 0.0),
-// so results are reproducible to the last bit; loops are arranged so that the
-// compiler can vectorize across independent entries, never by reassociating
-// a sum.
+// pivot order `perm`.  Step k chooses the sample with the largest residual,
+// swaps it to position k and makes column k: the kernel values of the pivot
+// against the samples at positions k+1 … n-1, minus G[i,j]·G[k,j] for the
+// columns j = 0 … k-1 in increasing order, divided by G[k,k].  Every entry is
+// computed by exactly those operations in exactly that order, whatever the
+// path below takes, so results are reproducible to the last bit and equal to
+// the literal procedure's; vectors and threads only ever run across
+// independent entries, never across the terms of one sum.
+//
+// What makes it fast:
+// - One pass over the factor per column made, in blocks of rows: a block's
+//   kernel values and all its eliminations are done while it is in cache,
+//   and the blocks are shared among threads.
+// - Once the factor no longer fits in cache, reading it once per step is the
+//   cost, so the columns of several likely pivots are made in one pass: a
+//   pool of candidates (the samples with the largest residuals) whose
+//   columns are kept eliminated up to the current step.  A pass fills it for
+//   several candidates at once (the factor is read once for all of them);
+//   every step then subtracts the new column's term from each pooled column,
+//   which is the very subtraction the plain step would make for that entry,
+//   in the same order.  A pivot found in the pool needs no pass at all; a
+//   candidate never chosen only costs its column.  The pooled columns are
+//   indexed by position, so they move with the rows on a swap.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
+
+#include "lowrank/memory.h"
+#include "lowrank/panel.h"
+#include "lowrank/team.h"
 
 namespace lowrank {
 
-// Work state of one factorization.
-struct IcfState {
-  int32_t n = 0;
-  std::vector<int32_t> perm;   // position -> sample
-  std::vector<double> resid;   // residual diagonal by position
+// Zero-filled doubles from calloc: pages that are never written are never
+// touched, so a generous capacity costs no time.
+struct Doubles {
+  struct Free {
+    void operator()(double* p) const { std::free(p); }
+  };
+  std::unique_ptr<double, Free> values;
+  size_t count = 0;
+
+  Doubles() = default;
+  explicit Doubles(size_t n) : count(n) {
+    if (n == 0) return;
+    values.reset(static_cast<double*>(std::calloc(n, sizeof(double))));
+    if (!values) throw std::bad_alloc();
+  }
+  double* data() { return values.get(); }
+  const double* data() const { return values.get(); }
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  double& operator[](size_t i) { return values.get()[i]; }
+  const double& operator[](size_t i) const { return values.get()[i]; }
 };
 
 // Result of pivoted_icf: the factor buffer (n × capacity, column-major; its
 // first rank·n values are the factor) and the pivot order.
 struct IcfResult {
-  std::vector<double> factor;
+  Doubles factor;
   std::vector<int32_t> perm;
   int32_t rank = 0;
+};
+
+// Tuning of the pool: its size, the candidates added per pass, and the
+// factor size (bytes read per pass) from which a pass costs enough that it
+// pays to make several columns in one.
+constexpr size_t POOL_SLOTS = 32;
+constexpr int POOL_REFILL = 8;
+constexpr uint64_t POOL_FROM_BYTES = uint64_t(24) << 20;
+
+// How a factorization runs; the results are the same for every choice.
+struct IcfOptions {
+  int threads = 0;                       // threads in all; 0: as many as pay for the size
+  int refill = POOL_REFILL;              // candidates added to the pool per pass; 0 or 1: no pool
+  uint64_t pool_from = POOL_FROM_BYTES;  // factor bytes from which the pool is used
+  Isa isa = best_isa();                  // instruction set of the inner loops
+};
+
+// What a factorization did: steps (columns made), passes over the factor,
+// candidate columns computed (the pivots' included).  The pool's hit rate is
+// 1 - passes / steps.
+struct IcfStats {
+  int64_t steps = 0;
+  int64_t passes = 0;
+  int64_t columns = 0;
 };
 
 // Initial factor capacity: h + h/8 + 1 for a non-zero expected rank h, else
@@ -41,25 +108,194 @@ inline int64_t initial_capacity(int64_t d, int64_t expected_rank) {
   return (d * 60) / 2;
 }
 
-// Starts a factorization of n samples: perm = identity, resid = kernel diagonal.
-template <class Diag>
-IcfState icf_begin(int32_t n, Diag&& kdiag) {
-  IcfState s;
-  s.n = n;
-  s.perm.resize(static_cast<size_t>(n));
-  s.resid.resize(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) {
-    s.perm[static_cast<size_t>(i)] = i;
-    s.resid[static_cast<size_t>(i)] = kdiag(i);
-  }
-  return s;
+// The factor buffer's column count as pivoted_icf uses it: never more than
+// n + 1 (the factor has at most n columns and grows one column before it is
+// full), at least 2 (so that growth by half does grow).
+inline int64_t capped_capacity(int64_t n, int64_t capacity) {
+  if (capacity > n) capacity = n + 1;
+  if (capacity < 2) capacity = 2;
+  return capacity;
 }
 
-// Step k with pivot position p on the factor G (leading dimension n, at least
-// k+1 columns, column k all zero).  Returns the remaining trace, the sum of
-// the new residuals of positions k+1 … n-1, and sets *next to the position of
-// the largest positive residual (the lowest on ties; k+1 when none is
-// positive or all are NaN).
+// Rows per block of a pass: the block's candidate columns stay in cache
+// between their kernel values and their elimination.
+constexpr size_t PASS_BLOCK_ROWS = 2048;
+
+// Work memory of a factorization of n samples besides the kernel's own data
+// and the factor: the pivot order, the residuals and one candidate column.
+// The pool's further columns are taken only when the factor has grown far
+// beyond them and only if the machine has the memory.
+inline uint64_t icf_state_bytes(uint64_t n) { return bytes_of(n, 4 + 8 + 8 + 4); }
+
+// Work state of one factorization.
+struct IcfWork {
+  size_t n = 0;
+  double* G = nullptr;  // the factor, leading dimension n
+  std::vector<int32_t> perm;
+  std::vector<double> resid;  // residual diagonal by position
+
+  // The candidate pool: `slots` columns of n values, indexed by position.
+  size_t slots = 0;
+  size_t refill = 1;       // candidates per pass now
+  size_t want_refill = 1;  // and once the pool is on
+  uint64_t pool_from = 0;
+  std::vector<double> pool;
+  std::vector<int32_t> slot_pos;  // position of a slot's candidate, -1 when free
+  std::vector<int32_t> pos_slot;  // slot of the candidate at a position, -1 when none
+
+  // Scratch of a pass and of a step.
+  std::vector<int32_t> fill_slots, samples, positions, active;
+  std::vector<double> bt, b;
+  std::vector<double*> columns;
+  std::vector<std::pair<double, int32_t>> ranked;
+  struct Best {
+    double value;
+    size_t at;
+  };
+  std::vector<Best> best;
+
+  Isa isa = Isa::base;
+  Team* team = nullptr;
+  IcfStats stats;
+};
+
+// Block b of rows first … last-1 (blocks of PASS_BLOCK_ROWS rows, the last
+// one shorter).
+inline size_t block_count(size_t first, size_t last) {
+  return first >= last ? 0 : (last - first + PASS_BLOCK_ROWS - 1) / PASS_BLOCK_ROWS;
+}
+inline void block_rows(size_t first, size_t last, size_t b, size_t* r0, size_t* r1) {
+  *r0 = first + b * PASS_BLOCK_ROWS;
+  *r1 = std::min(last, *r0 + PASS_BLOCK_ROWS);
+}
+
+// Starts a factorization of n samples: perm = identity, resid = kernel
+// diagonal, one candidate column.
+template <class Kernel>
+void icf_begin(IcfWork& w, size_t n, const Kernel& kernel, const IcfOptions& options, Team* team) {
+  w.n = n;
+  w.perm.resize(n);
+  w.resid.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    w.perm[i] = static_cast<int32_t>(i);
+    w.resid[i] = kernel.diag(i);
+  }
+  w.slots = 1;
+  w.pool.assign(n, 0.0);
+  w.slot_pos.assign(1, -1);
+  w.pos_slot.assign(n, -1);
+  w.want_refill = options.refill > 1 ? static_cast<size_t>(options.refill) : 1;
+  w.pool_from = options.pool_from;
+  w.refill = 1;
+  w.isa = options.isa;
+  w.team = team;
+}
+
+// Turns the pool on once a pass over k columns is worth saving, if the
+// machine has the memory for it; otherwise the factorization goes on with one
+// pass per step.
+inline void icf_consider_pool(IcfWork& w, size_t k) {
+  if (w.want_refill <= 1 || w.refill > 1 || bytes_of(w.n, 8 * k) < w.pool_from) return;
+  const size_t refill = w.want_refill;
+  w.want_refill = 1;  // one try
+  if (!fits_in_memory(add_bytes(bytes_of(w.n, 8 * (k + POOL_SLOTS)), icf_state_bytes(w.n)))) return;
+  try {
+    w.pool.resize(POOL_SLOTS * w.n);
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  w.slot_pos.resize(POOL_SLOTS, -1);
+  w.slots = POOL_SLOTS;
+  w.refill = refill;
+}
+
+// Chooses the candidates of a pass at step k (the pivot is at position k and
+// is not pooled, or the pool ran out): the pivot, then the positions with
+// the largest positive residuals that are not pooled yet, up to `refill`
+// new ones.  When no slot is free, the pooled candidate with the lowest
+// residual makes room, provided the newcomer's residual is larger.  Leaves
+// the chosen slots in w.fill_slots.
+inline void icf_choose(IcfWork& w, size_t k) {
+  const size_t n = w.n;
+  w.fill_slots.clear();
+  auto take = [&](size_t pos) {
+    int32_t slot = -1;
+    for (size_t s = 0; s < w.slots; ++s)
+      if (w.slot_pos[s] < 0) {
+        slot = static_cast<int32_t>(s);
+        break;
+      }
+    if (slot < 0) {
+      double lowest = 0.0;
+      for (size_t s = 0; s < w.slots; ++s) {
+        const size_t at = static_cast<size_t>(w.slot_pos[s]);
+        if (at == k ||
+            std::find(w.fill_slots.begin(), w.fill_slots.end(), static_cast<int32_t>(s)) != w.fill_slots.end())
+          continue;
+        const double r = w.resid[at];
+        if (slot < 0 || !(r >= lowest)) {
+          lowest = r;
+          slot = static_cast<int32_t>(s);
+        }
+      }
+      if (slot < 0 || (pos != k && !(w.resid[pos] > lowest))) return false;
+      w.pos_slot[static_cast<size_t>(w.slot_pos[static_cast<size_t>(slot)])] = -1;
+    }
+    w.slot_pos[static_cast<size_t>(slot)] = static_cast<int32_t>(pos);
+    w.pos_slot[pos] = slot;
+    w.fill_slots.push_back(slot);
+    return true;
+  };
+  if (w.pos_slot[k] < 0) take(k);
+  if (w.refill <= 1) return;
+  w.ranked.clear();
+  for (size_t i = k + 1; i < n; ++i)
+    if (w.resid[i] > 0.0 && w.pos_slot[i] < 0) w.ranked.emplace_back(w.resid[i], static_cast<int32_t>(i));
+  const size_t want = std::min(w.refill - w.fill_slots.size(), w.ranked.size());
+  auto larger = [](const std::pair<double, int32_t>& a, const std::pair<double, int32_t>& b) {
+    return a.first > b.first || (a.first == b.first && a.second < b.second);
+  };
+  std::partial_sort(w.ranked.begin(), w.ranked.begin() + static_cast<ptrdiff_t>(want), w.ranked.end(), larger);
+  for (size_t t = 0; t < want; ++t)
+    if (!take(static_cast<size_t>(w.ranked[t].second))) break;
+}
+
+// One pass over the factor for the candidates in w.fill_slots at step k:
+// their kernel values against the samples at positions k+1 … n-1, minus the
+// terms of columns 0 … k-1, block by block of rows.
+template <class Kernel>
+void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
+  const size_t n = w.n, C = w.fill_slots.size();
+  if (C == 0) return;
+  w.samples.resize(C);
+  w.positions.resize(C);
+  w.columns.resize(C);
+  w.bt.resize(k * C);
+  for (size_t c = 0; c < C; ++c) {
+    const size_t s = static_cast<size_t>(w.fill_slots[c]);
+    const size_t at = static_cast<size_t>(w.slot_pos[s]);
+    w.samples[c] = w.perm[at];
+    w.positions[c] = static_cast<int32_t>(at);
+    w.columns[c] = w.pool.data() + s * n;
+    for (size_t j = 0; j < k; ++j) w.bt[j * C + c] = w.G[at + j * n];
+  }
+  kernel.prepare(w.samples.data(), w.positions.data(), C);
+  const Kernel& K = kernel;
+  w.team->run(block_count(k + 1, n), [&](size_t block) {
+    size_t r0, r1;
+    block_rows(k + 1, n, block, &r0, &r1);
+    K.columns(w.isa, C, w.columns.data(), r0, r1, w.perm.data());
+    eliminate(w.isa, w.G, n, k, w.bt.data(), C, w.columns.data(), r0, r1);
+  });
+  w.stats.passes += 1;
+  w.stats.columns += static_cast<int64_t>(C);
+}
+
+// Step k with pivot position p; the factor has at least k+1 columns and
+// column k is all zero.  Returns the remaining trace, the sum of the new
+// residuals of positions k+1 … n-1 in increasing order, and sets *next to
+// the position of the largest positive residual (the lowest on ties; k+1
+// when none is positive or all are NaN).
 //
 // The residual of position i after step k is kdiag - G[i,0]² - … - G[i,k]²,
 // subtracted in increasing column order.  After step k-1 resid[i] holds that
@@ -67,114 +303,144 @@ IcfState icf_begin(int32_t n, Diag&& kdiag) {
 // but by row swaps, so subtracting G[i,k]² from it gives the same bits as
 // recomputing the chain from the kernel diagonal.  resid moves with the rows
 // on a swap to keep that pairing.
-template <class Entry>
-double icf_step(IcfState& s, double* G, int32_t k, int32_t p, Entry&& entry, int32_t* next) {
-  const size_t n = static_cast<size_t>(s.n);
-  const size_t kk = static_cast<size_t>(k);
-  int32_t* perm = s.perm.data();
-  double* resid = s.resid.data();
+template <class Kernel>
+double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
+  const size_t n = w.n;
+  double* G = w.G;
 
-  // Swap: positions p and k exchange their samples and factor rows so far.
-  const double pivot_resid = resid[p];
+  // Swap: positions p and k exchange their samples, factor rows so far,
+  // residuals, kernel data and pooled entries.
   if (p != k) {
-    const size_t pp = static_cast<size_t>(p);
-    std::swap(perm[pp], perm[kk]);
-    std::swap(resid[pp], resid[kk]);
-    for (size_t j = 0; j < kk; ++j) std::swap(G[pp + j * n], G[kk + j * n]);
+    std::swap(w.perm[p], w.perm[k]);
+    std::swap(w.resid[p], w.resid[k]);
+    for (size_t j = 0; j < k; ++j) std::swap(G[p + j * n], G[k + j * n]);
+    kernel.swap(p, k);
+    for (size_t s = 0; s < w.slots; ++s)
+      if (w.slot_pos[s] >= 0) std::swap(w.pool[s * n + p], w.pool[s * n + k]);
+    std::swap(w.pos_slot[p], w.pos_slot[k]);
+    if (w.pos_slot[p] >= 0) w.slot_pos[static_cast<size_t>(w.pos_slot[p])] = static_cast<int32_t>(p);
+    if (w.pos_slot[k] >= 0) w.slot_pos[static_cast<size_t>(w.pos_slot[k])] = static_cast<int32_t>(k);
   }
 
-  double* col = G + kk * n;
-  const double gkk = std::sqrt(pivot_resid);
-  col[kk] = gkk;
+  // The pivot's column, eliminated up to column k-1: from the pool, or from
+  // a pass that also fills the pool.
+  icf_consider_pool(w, k);
+  if (w.pos_slot[k] < 0) {
+    icf_choose(w, k);
+    icf_fill(w, kernel, k);
+  }
+  w.stats.steps += 1;
+  const size_t ps = static_cast<size_t>(w.pos_slot[k]);
+  const double* src = w.pool.data() + ps * n;
+  double* col = G + k * n;
+  const double gkk = std::sqrt(w.resid[k]);
+  col[k] = gkk;
 
-  // Kernel column, the pivot sample first.
-  const int32_t u = perm[kk];
-  for (size_t i = kk + 1; i < n; ++i) col[i] = entry(u, perm[i]);
-
-  // Elimination, columns in increasing order for every entry.  Four columns
-  // per pass keep the running value in a register; the order of the
-  // subtractions of each entry is unchanged.
-  size_t j = 0;
-  for (; j + 4 <= kk; j += 4) {
-    const double* g0 = G + j * n;
-    const double* g1 = g0 + n;
-    const double* g2 = g1 + n;
-    const double* g3 = g2 + n;
-    const double b0 = g0[kk], b1 = g1[kk], b2 = g2[kk], b3 = g3[kk];
-    for (size_t i = kk + 1; i < n; ++i) {
-      double v = col[i];
-      v = v - g0[i] * b0;
-      v = v - g1[i] * b1;
-      v = v - g2[i] * b2;
-      v = v - g3[i] * b3;
-      col[i] = v;
+  // Scaling, new residuals and the new column's term for every other pooled
+  // column (its entry in the pivot's column, scaled, is that term's factor).
+  w.active.clear();
+  w.columns.clear();
+  w.b.clear();
+  for (size_t s = 0; s < w.slots; ++s)
+    if (w.slot_pos[s] >= 0 && s != ps) {
+      w.active.push_back(static_cast<int32_t>(s));
+      w.columns.push_back(w.pool.data() + s * n);
+      w.b.push_back(src[static_cast<size_t>(w.slot_pos[s])] / gkk);
     }
-  }
-  for (; j < kk; ++j) {
-    const double* gj = G + j * n;
-    const double b = gj[kk];
-    for (size_t i = kk + 1; i < n; ++i) col[i] = col[i] - gj[i] * b;
-  }
+  const size_t blocks = block_count(k + 1, n);
+  w.best.resize(blocks);
+  w.team->run(blocks, [&](size_t block) {
+    size_t r0, r1;
+    block_rows(k + 1, n, block, &r0, &r1);
+    finish(w.isa, src, gkk, col, w.resid.data(), w.columns.data(), w.b.data(), w.columns.size(), r0, r1);
+    // This block's largest positive residual, the lowest position on ties.
+    double best = 0.0;
+    size_t at = k + 1;
+    for (size_t i = r0; i < r1; ++i)
+      if (w.resid[i] > best) {
+        best = w.resid[i];
+        at = i;
+      }
+    w.best[block] = {best, at};
+  });
+  w.slot_pos[ps] = -1;
+  w.pos_slot[k] = -1;
 
-  // Scaling by a true division, then the new residuals.
-  for (size_t i = kk + 1; i < n; ++i) {
-    col[i] = col[i] / gkk;
-    resid[i] = resid[i] - col[i] * col[i];
-  }
-
-  // Pivot choice and remaining trace, positions in increasing order.
-  double trace = 0.0, best = 0.0;
-  int32_t pick = k + 1;
-  for (size_t i = kk + 1; i < n; ++i) {
-    const double value = resid[i];
-    if (value > best) {
-      best = value;
-      pick = static_cast<int32_t>(i);
+  // The blocks in order, a later one only when strictly larger: the first
+  // largest residual, as one scan in increasing position would find it.
+  double best = 0.0;
+  size_t pick = k + 1;
+  for (const IcfWork::Best& b : w.best)
+    if (b.value > best) {
+      best = b.value;
+      pick = b.at;
     }
-    trace += value;
-  }
   *next = pick;
+
+  // The remaining trace: one sum in increasing position.
+  double trace = 0.0;
+  for (size_t i = k + 1; i < n; ++i) trace += w.resid[i];
   return trace;
 }
 
+// Threads for a factorization of n samples under `options`.
+inline int icf_threads(size_t n, const IcfOptions& options) {
+  return options.threads > 0 ? options.threads : team_threads_for(n);
+}
+
 // The factorization with an absolute stop on the remaining trace and a
-// factor buffer that grows by half one column before it is full.
-//   kdiag(v)     kernel diagonal of sample v
-//   entry(u, v)  kernel entry of pivot sample u and sample v
+// factor buffer that grows by half one column before it is full.  The
+// kernel provides (see rbf.cpp for one):
+//   diag(v)                 the kernel diagonal of sample v
+//   swap(p, k)              its data by position follows a row swap
+//   prepare(samples, positions, C)
+//                           the candidates of the next columns() calls
+//   columns(isa, C, out, r0, r1, perm)
+//                           out[c][i] = K(samples[c], perm[i]) for rows
+//                           r0 … r1-1, the candidate sample first
 // The factorization runs only if tol < n; it stops once the remaining trace
-// is not above tol (a NaN trace stops it too).
-template <class Diag, class Entry>
-IcfResult pivoted_icf(int32_t n, Diag&& kdiag, Entry&& entry, double tol, int32_t capacity) {
-  IcfState s = icf_begin(n, kdiag);
+// is not above tol (a NaN trace stops it too).  `table_bytes` is the memory
+// the kernel holds, counted when the factor grows.
+template <class Kernel>
+IcfResult pivoted_icf(int32_t n_in, Kernel& kernel, double tol, int32_t capacity, uint64_t table_bytes,
+                      const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr) {
+  const size_t n = static_cast<size_t>(n_in);
+  Team team(icf_threads(n, options));
+  IcfWork w;
+  icf_begin(w, n, kernel, options, &team);
   IcfResult out;
-  // The factor never has more than n columns, so a larger buffer is never
-  // used; growth happens at k = capacity - 1, which the cap n + 1 keeps out
-  // of reach.  At least two columns, so that growth by half does grow.
-  int64_t cap = capacity;
-  if (cap > n) cap = static_cast<int64_t>(n) + 1;
-  if (cap < 2) cap = 2;
-  out.factor.assign(static_cast<size_t>(cap) * static_cast<size_t>(n), 0.0);
+  size_t cap = static_cast<size_t>(capped_capacity(n_in, capacity));
+  out.factor = Doubles(cap * n);
+  w.G = out.factor.data();
 
   int32_t rank = 0;
   if (tol < static_cast<double>(n)) {
-    int32_t p = 0;
+    size_t p = 0;
     // After position n - 1 the remaining trace is an empty sum, so with
     // tol >= 0 the trace test ends the loop by then; the bound only guards
     // a negative tol.
-    for (int32_t k = 0; k < n; ++k) {
+    for (size_t k = 0; k < n; ++k) {
       if (k == cap - 1) {
-        cap = cap + cap / 2;
-        std::vector<double> grown(static_cast<size_t>(cap) * static_cast<size_t>(n), 0.0);
-        std::copy(out.factor.begin(), out.factor.begin() + static_cast<ptrdiff_t>(k) * n, grown.begin());
-        out.factor.swap(grown);
+        // Growth by half, never beyond n + 1 columns (the next growth would
+        // come at step n, which is never made).  Both buffers are held while
+        // the finished columns are copied.
+        const size_t grown_cap = std::min(cap + cap / 2, n + 1);
+        require_memory(add_bytes(add_bytes(bytes_of(cap + grown_cap, 8 * n), table_bytes),
+                                 bytes_of(w.pool.size(), 8) + icf_state_bytes(n)));
+        Doubles grown(grown_cap * n);
+        std::memcpy(grown.data(), out.factor.data(), k * n * sizeof(double));
+        out.factor = std::move(grown);
+        w.G = out.factor.data();
+        cap = grown_cap;
       }
-      const double trace = icf_step(s, out.factor.data(), k, p, entry, &p);
-      rank = k + 1;
+      const double trace = icf_step(w, kernel, k, p, &p);
+      rank = static_cast<int32_t>(k) + 1;
       if (!(trace > tol)) break;
     }
   }
-  out.perm = std::move(s.perm);
+  out.perm = std::move(w.perm);
   out.rank = rank;
+  if (stats) *stats = w.stats;
   return out;
 }
 

@@ -1,23 +1,58 @@
 #include "lowrank/rbf.h"
 
 #include <cmath>
+#include <vector>
 
 namespace lowrank {
 
-IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity) {
-  const double f = (-0.5 / sigma) / sigma;
-  const size_t dd = static_cast<size_t>(d);
-  auto entry = [X, dd, f](int32_t u, int32_t v) {
-    const double* xu = X + static_cast<size_t>(u) * dd;
-    const double* xv = X + static_cast<size_t>(v) * dd;
-    double s = 0.0;
-    for (size_t t = 0; t < dd; ++t) {
-      const double diff = xu[t] - xv[t];
-      s = s + diff * diff;
+namespace {
+
+// The samples' coordinates by position (coordinate t of the sample at
+// position i at xp[t·n + i], following the row swaps), so that the kernel
+// values of a block of rows are read as vectors.
+struct RbfKernel {
+  const double* X;
+  size_t d, n;
+  double f;
+  std::vector<double> xp;
+  std::vector<double> xu;  // the candidates' coordinates, candidate by candidate
+
+  RbfKernel(const double* X_, size_t d_, size_t n_, double sigma) : X(X_), d(d_), n(n_), xp(d_ * n_) {
+    f = (-0.5 / sigma) / sigma;
+    for (size_t i = 0; i < n; ++i)
+      for (size_t t = 0; t < d; ++t) xp[t * n + i] = X[i * d + t];
+  }
+  double diag(size_t) const { return 1.0; }
+  void swap(size_t p, size_t k) {
+    for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
+  }
+  void prepare(const int32_t* samples, const int32_t*, size_t C) {
+    xu.resize(C * d);
+    for (size_t c = 0; c < C; ++c)
+      for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];
+  }
+  void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
+    sq_distances(isa, xp.data(), n, d, xu.data(), C, out, r0, r1);
+    for (size_t c = 0; c < C; ++c) {
+      double* o = out[c];
+      for (size_t i = r0; i < r1; ++i) o[i] = std::exp(o[i] * f);
     }
-    return std::exp(s * f);
-  };
-  return pivoted_icf(n, [](int32_t) { return 1.0; }, entry, tol, capacity);
+  }
+};
+
+}  // namespace
+
+uint64_t rbf_work_bytes(int64_t d, int64_t n, int64_t capacity) {
+  const uint64_t N = static_cast<uint64_t>(n);
+  const uint64_t cap = static_cast<uint64_t>(capped_capacity(n, capacity));
+  return add_bytes(add_bytes(bytes_of(cap, 8 * N), bytes_of(static_cast<uint64_t>(d), 8 * N)), icf_state_bytes(N));
+}
+
+IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity,
+                  const IcfOptions& options, IcfStats* stats) {
+  RbfKernel kernel(X, static_cast<size_t>(d), static_cast<size_t>(n), sigma);
+  const uint64_t table_bytes = bytes_of(static_cast<uint64_t>(d), 8 * static_cast<uint64_t>(n));
+  return pivoted_icf(n, kernel, tol, capacity, table_bytes, options, stats);
 }
 
 }  // namespace lowrank

@@ -10,6 +10,11 @@
 namespace lowrank {
 
 // X is d × n, column-major, one sample per column.  The kernel diagonal is 1.
-IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity);
+IcfResult icf_rbf(const double* X, int32_t d, int32_t n, double sigma, double tol, int32_t capacity,
+                  const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr);
+
+// Work memory of icf_rbf at its start: the factor buffer of `capacity`
+// columns (as pivoted_icf caps it), a copy of X in pivot order and the state.
+uint64_t rbf_work_bytes(int64_t d, int64_t n, int64_t capacity);
 
 }  // namespace lowrank

@@ -12,6 +12,7 @@
 
 #include "host/standin/standin.h"
 #include "lowrank/dotpower.h"
+#include "lowrank/memory.h"
 #include "lowrank/ortho.h"
 #include "testing/icf_reference.h"
 #include "testing/test_util.h"
@@ -284,6 +285,53 @@ TEST(IcfOrtho, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
                                                 standin::scalar(0)});
         if (!e.ok || !e.clean() || mxGetM(e.out(0)) != 0 || mxGetN(e.out(0)) != 0 || mxGetN(e.out(1)) != 0)
           std::exit(2);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
+}
+
+// A request whose work buffers exceed the machine's physical memory is
+// refused before anything is allocated, with <deliverable>:outOfMemory: the
+// factor sized by expected_rank, the Hermite table and normalizers sized by
+// the order, icf_matrix's factor sized by max_rank.  The child runs with
+// 4 GiB of address space, so that a request that got through would fail
+// there (with another message) rather than exhaust the machine.
+TEST(IcfEntries, BuffersBeyondPhysicalMemoryAreRefusedUpFront) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "an address-space limit does not go with the sanitizer's shadow memory";
+#else
+  EXPECT_EXIT(
+      {
+        struct rlimit lim;
+        lim.rlim_cur = lim.rlim_max = rlim_t(4) << 30;
+        if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
+        auto refused = [](const standin::Result& r, const std::string& id) {
+          return !r.ok && r.error_id == id && r.clean() && r.error_text.find("physical memory") != std::string::npos;
+        };
+        // 200000 samples and a factor of 200001 columns: 320 GB.
+        std::vector<double> x(200000, 0.5);
+        auto rbf = standin::call("icf_rbf", 2, {standin::real(1, 200000, x), standin::scalar(1), standin::scalar(0),
+                                                standin::scalar(1e9)});
+        if (!refused(rbf, "icf_rbf:outOfMemory")) std::exit(10);
+        auto dot = standin::call("icf_dotpower", 2, {standin::real(1, 200000, x), standin::scalar(1), standin::scalar(1),
+                                                     standin::scalar(2), standin::scalar(0), standin::scalar(1e9)});
+        if (!refused(dot, "icf_dotpower:outOfMemory")) std::exit(11);
+        // A 100 × 100 matrix and 2e9 factor columns: 1.6 TB.
+        auto mat = standin::call("icf_matrix", 4, {standin::real(100, 100, std::vector<double>(10000, 0.0)),
+                                                   standin::scalar(0), standin::scalar(2e9)});
+        if (!refused(mat, "icf_matrix:outOfMemory")) std::exit(12);
+        // One sample of order 2147483646: a table and normalizers of 2^31
+        // doubles each, 34 GB.
+        if (lowrank::physical_memory_bytes() < (uint64_t(34) << 30)) {
+          auto ortho = standin::call("icf_ortho", 2, {standin::scalar(0.5), standin::scalar(1),
+                                                      standin::scalar(2147483646), standin::scalar(0.5)});
+          if (!refused(ortho, "icf_ortho:outOfMemory")) std::exit(13);
+        }
+        // Within memory the same calls work: a small expected_rank.
+        auto small = standin::call("icf_rbf", 2, {standin::real(1, 200000, x), standin::scalar(1),
+                                                  standin::scalar(199999), standin::scalar(10)});
+        if (!small.ok || mxGetN(small.out(0)) != 1) std::exit(14);
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");

@@ -1,0 +1,44 @@
+// The numeric inner loops of the factorization, declared once for each
+// instruction set they are built for (panel.cpp is compiled once per set,
+// into its own namespace).  Only declarations here and only the fixed-width
+// integer headers: panel.cpp, built with wider instructions than the rest,
+// must not emit inline code that the linker could hand to other files.
+//
+// Every routine works on rows r0 … r1-1 of column-major buffers with leading
+// dimension ld and computes each entry by the same operations, in the same
+// order, whatever the instruction set: the vectors run across independent
+// rows, never across the terms of one sum.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define LOWRANK_PANEL_DECLARATIONS                                                                                     \
+  /* P[c][i] = P[c][i] - G[i + j*ld] * Bt[j*C + c] for j = 0 … k-1 in increasing order. */                           \
+  void eliminate(const double* G, size_t ld, size_t k, const double* Bt, size_t C, double* const* P, size_t r0,        \
+                 size_t r1);                                                                                           \
+  /* g = src[i] / gkk; col[i] = g; resid[i] = resid[i] - g*g; P[s][i] = P[s][i] - g*b[s] for s < S. */                 \
+  void finish(const double* src, double gkk, double* col, double* resid, double* const* P, const double* b, size_t S,  \
+              size_t r0, size_t r1);                                                                                   \
+  /* out[c][i] = sum over t of (xu[c*d + t] - xp[t*ld + i])^2, from 0.0 in increasing t. */                            \
+  void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,  \
+                    size_t r1);                                                                                        \
+  /* out[c][i] = sum over t of xp[t*ld + i] * xu[c*d + t], from 0.0 in increasing t; for d = 1 the one                 \
+     product itself. */                                                                                                \
+  void inner_products(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,           \
+                      size_t r0, size_t r1);                                                                           \
+  /* out[c][i] = sum over q of (hu[c][q*hs] * T[q*ld + i]) / N[q], from 0.0 in increasing q. */                        \
+  void ortho_sums(const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs, size_t C, \
+                  double* const* out, size_t r0, size_t r1);
+
+namespace lowrank {
+namespace panel_base {
+LOWRANK_PANEL_DECLARATIONS
+}
+namespace panel_avx2 {
+LOWRANK_PANEL_DECLARATIONS
+}
+namespace panel_avx512 {
+LOWRANK_PANEL_DECLARATIONS
+}
+}  // namespace lowrank
