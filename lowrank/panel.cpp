@@ -106,17 +106,11 @@ void ortho_sums_rows(const double* T, size_t ld, size_t q0, size_t q1, const dou
   }
 }
 
-void finish_rows(const double* src, double gkk, double* col, double* resid, double* const* P, const double* b, size_t S,
-                 size_t r0, size_t r1) {
+void finish_rows(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1) {
   for (size_t i = r0; i < r1; ++i) {
     const double g = src[i] / gkk;
     col[i] = g;
     resid[i] = resid[i] - g * g;
-  }
-  for (size_t s = 0; s < S; ++s) {
-    double* p = P[s];
-    const double bs = b[s];
-    for (size_t i = r0; i < r1; ++i) p[i] = p[i] - col[i] * bs;
   }
 }
 
@@ -335,10 +329,8 @@ void eliminate(const double* G, size_t ld, size_t k, const double* Bt, size_t C,
 #endif
 }
 
-void finish(const double* src, double gkk, double* col, double* resid, double* const* P, const double* b, size_t S,
-            size_t r0, size_t r1) {
-  for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)
-    finish_rows(src, gkk, col, resid, P, b, S, b0, lesser(r1, b0 + BLOCK_ROWS));
+void finish(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1) {
+  finish_rows(src, gkk, col, resid, r0, r1);
 }
 
 void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,

@@ -82,6 +82,8 @@ struct IcfResult {
 constexpr size_t POOL_SLOTS = 32;
 constexpr int POOL_REFILL = 8;
 constexpr uint64_t POOL_FROM_BYTES = uint64_t(24) << 20;
+// Factor columns whose terms the pooled columns take in one batch.
+constexpr size_t POOL_LAG = 8;
 
 // How a factorization runs; the results are the same for every choice.
 struct IcfOptions {
@@ -142,10 +144,11 @@ struct IcfWork {
   std::vector<double> pool;
   std::vector<int32_t> slot_pos;  // position of a slot's candidate, -1 when free
   std::vector<int32_t> pos_slot;  // slot of the candidate at a position, -1 when none
+  size_t synced = 0;              // the pooled columns hold the terms of columns 0 … synced-1
 
   // Scratch of a pass and of a step.
   std::vector<int32_t> fill_slots, samples, positions, active;
-  std::vector<double> bt, b;
+  std::vector<double> bt;
   std::vector<double*> columns;
   std::vector<std::pair<double, int32_t>> ranked;
   struct Best {
@@ -291,6 +294,36 @@ void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
   w.stats.columns += static_cast<int64_t>(C);
 }
 
+// Brings the pooled columns in `slots` from column `synced` up to column k-1:
+// the terms of columns synced … k-1, in increasing order, for the rows after
+// position k.  Those are the subtractions each entry would have received
+// step by step; made in one pass they read the pooled columns once.
+inline void icf_catch_up(IcfWork& w, const std::vector<int32_t>& slots, size_t k) {
+  const size_t n = w.n, C = slots.size(), j0 = w.synced;
+  if (C == 0 || j0 >= k) return;
+  w.columns.resize(C);
+  w.bt.resize((k - j0) * C);
+  for (size_t c = 0; c < C; ++c) {
+    const size_t s = static_cast<size_t>(slots[c]);
+    const size_t at = static_cast<size_t>(w.slot_pos[s]);
+    w.columns[c] = w.pool.data() + s * n;
+    for (size_t j = j0; j < k; ++j) w.bt[(j - j0) * C + c] = w.G[at + j * n];
+  }
+  w.team->run(block_count(k + 1, n), [&](size_t block) {
+    size_t r0, r1;
+    block_rows(k + 1, n, block, &r0, &r1);
+    eliminate(w.isa, w.G + j0 * n, n, k - j0, w.bt.data(), C, w.columns.data(), r0, r1);
+  });
+}
+
+// The pooled slots, in slot order.
+inline const std::vector<int32_t>& icf_active(IcfWork& w) {
+  w.active.clear();
+  for (size_t s = 0; s < w.slots; ++s)
+    if (w.slot_pos[s] >= 0) w.active.push_back(static_cast<int32_t>(s));
+  return w.active;
+}
+
 // Step k with pivot position p; the factor has at least k+1 columns and
 // column k is all zero.  Returns the remaining trace, the sum of the new
 // residuals of positions k+1 … n-1 in increasing order, and sets *next to
@@ -323,11 +356,20 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
   }
 
   // The pivot's column, eliminated up to column k-1: from the pool, or from
-  // a pass that also fills the pool.
+  // a pass that also fills the pool.  The pooled columns take the terms of
+  // the new factor columns in batches of POOL_LAG, and all at once before a
+  // pass (so that every pooled column is then eliminated up to column k-1);
+  // the pivot's column takes the ones it lacks when it is chosen.
   icf_consider_pool(w, k);
+  if (w.pos_slot[k] < 0 || k - w.synced >= POOL_LAG) {
+    icf_catch_up(w, icf_active(w), k);
+    w.synced = k;
+  }
   if (w.pos_slot[k] < 0) {
     icf_choose(w, k);
     icf_fill(w, kernel, k);
+  } else {
+    icf_catch_up(w, std::vector<int32_t>(1, w.pos_slot[k]), k);
   }
   w.stats.steps += 1;
   const size_t ps = static_cast<size_t>(w.pos_slot[k]);
@@ -336,23 +378,13 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
   const double gkk = std::sqrt(w.resid[k]);
   col[k] = gkk;
 
-  // Scaling, new residuals and the new column's term for every other pooled
-  // column (its entry in the pivot's column, scaled, is that term's factor).
-  w.active.clear();
-  w.columns.clear();
-  w.b.clear();
-  for (size_t s = 0; s < w.slots; ++s)
-    if (w.slot_pos[s] >= 0 && s != ps) {
-      w.active.push_back(static_cast<int32_t>(s));
-      w.columns.push_back(w.pool.data() + s * n);
-      w.b.push_back(src[static_cast<size_t>(w.slot_pos[s])] / gkk);
-    }
+  // Scaling and new residuals.
   const size_t blocks = block_count(k + 1, n);
   w.best.resize(blocks);
   w.team->run(blocks, [&](size_t block) {
     size_t r0, r1;
     block_rows(k + 1, n, block, &r0, &r1);
-    finish(w.isa, src, gkk, col, w.resid.data(), w.columns.data(), w.b.data(), w.columns.size(), r0, r1);
+    finish(w.isa, src, gkk, col, w.resid.data(), r0, r1);
     // This block's largest positive residual, the lowest position on ties.
     double best = 0.0;
     size_t at = k + 1;
