@@ -34,6 +34,12 @@
 %   base with a negative DEGREE gives infinite entries.  Results are
 %   reproducible to the last bit.
 %
+%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   among up to four threads; the result is the same bit for bit whatever
+%   their number.  A call whose work memory (sized by EXPECTED_RANK) would
+%   exceed the machine's physical memory is refused before anything is
+%   allocated.
+%
 %   Errors (identifier icf_dotpower:<condition>): nargin (fewer than five
 %   inputs), nargout (more than two outputs), notDouble (an input not a
 %   real full double array), emptyInput (a scalar input empty),

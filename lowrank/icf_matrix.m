@@ -29,6 +29,11 @@
 %   exceed n.  A zero diagonal entry at sample 1 stops the factorization after
 %   one step with NaN entries.  Results are reproducible to the last bit.
 %
+%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   among up to four threads; the result is the same bit for bit whatever
+%   their number.  A call whose work memory (sized by MAX_RANK) would exceed
+%   the machine's physical memory is refused before anything is allocated.
+%
 %   Errors (identifier icf_matrix:<condition>): nargin (fewer than three
 %   inputs), nargout (more than four outputs), notDouble (an input not a
 %   real full double array), emptyInput (TOL or MAX_RANK empty), notSquare,

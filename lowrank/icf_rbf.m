@@ -27,6 +27,12 @@
 %
 %   Results are reproducible to the last bit.
 %
+%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   among up to four threads; the result is the same bit for bit whatever
+%   their number.  A call whose work memory (sized by EXPECTED_RANK) would
+%   exceed the machine's physical memory is refused before anything is
+%   allocated.
+%
 %   Errors (identifier icf_rbf:<condition>): nargin (fewer than three
 %   inputs), nargout (more than two outputs), notDouble (an input not a
 %   real full double array), emptyInput (SIGMA, TOL or EXPECTED_RANK
