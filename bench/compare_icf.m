@@ -8,7 +8,7 @@ function rows = compare_icf()
 % The baselines are left-looking loops with the same pivoting rule and the
 % same outputs (to rounding): per step one BLAS matrix-vector product for the
 % elimination and a vectorized kernel column of the pivot sample (icf_rbf)
-% or the pivot's column of A (icf_matrix).  The product is taken as
+% or the pivot's row of A (icf_matrix).  The product is taken as
 % G(:,1:k-1) * G(k,1:k-1)' over all rows, of which rows k+1:n are used:
 % Octave hands a block of whole columns to BLAS as it is, while the rows
 % k+1:n alone, G(k+1:n,1:k-1), would be copied first at every step, which
@@ -146,8 +146,9 @@ function [G, perm] = icf_rbf_octave(X, sigma, tol, expected)
   perm = perm - 1;
 end
 
-% The same on a given matrix: the pivot's column of A (A is symmetric),
-% a stop relative to the trace and a bound on the rank.
+% The same on a given matrix: the pivot's row of A, as icf_matrix reads it
+% (so that both give the same result for any A), a stop relative to the
+% trace and a bound on the rank.
 function [G, perm] = icf_matrix_octave(A, tol, max_rank)
   n = columns(A);
   G = zeros(n, max_rank);
@@ -163,7 +164,7 @@ function [G, perm] = icf_matrix_octave(A, tol, max_rank)
     resid([k p]) = resid([p k]);
     G(k, k) = sqrt(resid(k));
     e = G(:, 1:k-1) * G(k, 1:k-1)';
-    col = A(perm(k+1:n), perm(k)) - e(k+1:n);
+    col = A(perm(k), perm(k+1:n))' - e(k+1:n);
     G(k+1:n, k) = col / G(k, k);
     resid(k+1:n) -= G(k+1:n, k) .^ 2;
     [best, at] = max(resid(k+1:n));
