@@ -106,12 +106,29 @@ void ortho_sums_rows(const double* T, size_t ld, size_t q0, size_t q1, const dou
   }
 }
 
-void finish_rows(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1) {
+// The scaled column and the new residuals, then the remaining trace and the
+// largest residual: the running sum and the comparisons one position after
+// the other.
+void finish_rows(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1, double* trace,
+                 double* best, size_t* at) {
   for (size_t i = r0; i < r1; ++i) {
     const double g = src[i] / gkk;
     col[i] = g;
     resid[i] = resid[i] - g * g;
   }
+  double sum = *trace, top = *best;
+  size_t where = *at;
+  for (size_t i = r0; i < r1; ++i) {
+    const double value = resid[i];
+    if (value > top) {
+      top = value;
+      where = i;
+    }
+    sum += value;
+  }
+  *trace = sum;
+  *best = top;
+  *at = where;
 }
 
 template <size_t C>
@@ -329,8 +346,10 @@ void eliminate(const double* G, size_t ld, size_t k, const double* Bt, size_t C,
 #endif
 }
 
-void finish(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1) {
-  finish_rows(src, gkk, col, resid, r0, r1);
+void finish(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1, double* trace,
+            double* best, size_t* at) {
+  // Blocks that stay in the first-level cache between the two loops.
+  for (size_t b0 = r0; b0 < r1; b0 += 512) finish_rows(src, gkk, col, resid, b0, lesser(r1, b0 + 512), trace, best, at);
 }
 
 void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,

@@ -18,7 +18,8 @@ const char* isa_name(Isa isa);
 
 void eliminate(Isa isa, const double* G, size_t ld, size_t k, const double* Bt, size_t C, double* const* P, size_t r0,
                size_t r1);
-void finish(Isa isa, const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1);
+void finish(Isa isa, const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1, double* trace,
+            double* best, size_t* at);
 void sq_distances(Isa isa, const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,
                   size_t r0, size_t r1);
 void inner_products(Isa isa, const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,

@@ -69,8 +69,9 @@ void eliminate(Isa isa, const double* G, size_t ld, size_t k, const double* Bt, 
   LOWRANK_DISPATCH(eliminate(G, ld, k, Bt, C, P, r0, r1));
 }
 
-void finish(Isa isa, const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1) {
-  LOWRANK_DISPATCH(finish(src, gkk, col, resid, r0, r1));
+void finish(Isa isa, const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1, double* trace,
+            double* best, size_t* at) {
+  LOWRANK_DISPATCH(finish(src, gkk, col, resid, r0, r1, trace, best, at));
 }
 
 void sq_distances(Isa isa, const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,

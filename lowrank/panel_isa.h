@@ -17,8 +17,10 @@
   /* P[c][i] = P[c][i] - G[i + j*ld] * Bt[j*C + c] for j = 0 … k-1 in increasing order. */                           \
   void eliminate(const double* G, size_t ld, size_t k, const double* Bt, size_t C, double* const* P, size_t r0,        \
                  size_t r1);                                                                                           \
-  /* g = src[i] / gkk; col[i] = g; resid[i] = resid[i] - g*g. */                                                     \
-  void finish(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1);                       \
+  /* For i = r0 … r1-1: g = src[i] / gkk; col[i] = g; resid[i] = resid[i] - g*g; then, in increasing i,     \
+     *trace += resid[i] and, when resid[i] > *best, *best = resid[i] and *at = i. */                           \
+  void finish(const double* src, double gkk, double* col, double* resid, size_t r0, size_t r1, double* trace,   \
+              double* best, size_t* at);                                                                        \
   /* out[c][i] = sum over t of (xu[c*d + t] - xp[t*ld + i])^2, from 0.0 in increasing t. */                            \
   void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,  \
                     size_t r1);                                                                                        \

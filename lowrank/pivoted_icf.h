@@ -83,7 +83,7 @@ struct IcfResult {
 // pays to make several columns in one.
 constexpr size_t POOL_SLOTS = 32;
 constexpr int POOL_REFILL = 8;
-constexpr uint64_t POOL_FROM_BYTES = uint64_t(24) << 20;
+constexpr uint64_t POOL_FROM_BYTES = uint64_t(16) << 20;
 // Factor columns whose terms the pooled columns take in one batch.
 constexpr size_t POOL_LAG = 8;
 
@@ -153,11 +153,6 @@ struct IcfWork {
   std::vector<double> bt;
   std::vector<double*> columns;
   std::vector<std::pair<double, int32_t>> ranked;
-  struct Best {
-    double value;
-    size_t at;
-  };
-  std::vector<Best> best;
 
   Isa isa = Isa::base;
   Team* team = nullptr;
@@ -381,40 +376,15 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
   const double gkk = std::sqrt(w.resid[k]);
   col[k] = gkk;
 
-  // Scaling and new residuals.
-  const size_t blocks = block_count(k + 1, n);
-  w.best.resize(blocks);
-  w.team->run(blocks, [&](size_t block) {
-    size_t r0, r1;
-    block_rows(k + 1, n, block, &r0, &r1);
-    finish(w.isa, src, gkk, col, w.resid.data(), r0, r1);
-    // This block's largest positive residual, the lowest position on ties.
-    double best = 0.0;
-    size_t at = k + 1;
-    for (size_t i = r0; i < r1; ++i)
-      if (w.resid[i] > best) {
-        best = w.resid[i];
-        at = i;
-      }
-    w.best[block] = {best, at};
-  });
+  // Scaling, new residuals, the remaining trace (one sum in increasing
+  // position) and the next pivot, the first largest positive residual.  One
+  // thread: the sum is a chain of additions, which the other work hides in.
+  double trace = 0.0, best = 0.0;
+  size_t pick = k + 1;
+  finish(w.isa, src, gkk, col, w.resid.data(), k + 1, n, &trace, &best, &pick);
   w.slot_pos[ps] = -1;
   w.pos_slot[k] = -1;
-
-  // The blocks in order, a later one only when strictly larger: the first
-  // largest residual, as one scan in increasing position would find it.
-  double best = 0.0;
-  size_t pick = k + 1;
-  for (const IcfWork::Best& b : w.best)
-    if (b.value > best) {
-      best = b.value;
-      pick = b.at;
-    }
   *next = pick;
-
-  // The remaining trace: one sum in increasing position.
-  double trace = 0.0;
-  for (size_t i = k + 1; i < n; ++i) trace += w.resid[i];
   return trace;
 }
 
