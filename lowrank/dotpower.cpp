@@ -8,6 +8,10 @@ namespace {
 
 // The samples' coordinates by position, as for the Gaussian kernel.
 struct DotpowerKernel {
+  // A column costs a pow per sample: the pool pays once a pass reads the
+  // factor from beyond the cache.
+  static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
+
   const double* X;
   size_t d, n;
   double offset, scale, e;
@@ -32,7 +36,7 @@ struct DotpowerKernel {
   void swap(size_t p, size_t k) {
     for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
   }
-  void prepare(const int32_t* samples, const int32_t*, size_t C) {
+  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) {
     xu.resize(C * d);
     for (size_t c = 0; c < C; ++c)
       for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];

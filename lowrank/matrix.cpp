@@ -5,20 +5,35 @@ namespace lowrank {
 namespace {
 
 // Kernel values read from the matrix: the candidate's row, in the order of
-// the positions.
+// the positions.  The rows are first copied in sample order, a run of loads
+// one column apart that can be fetched ahead, then taken in pivot order from
+// the copy, which stays in cache.
 struct MatrixKernel {
+  // A column is read from the matrix, so cheaply that the pool pays from
+  // the start.
+  static constexpr uint64_t POOL_FROM = 0;
+
   const double* A;
   size_t n;
-  std::vector<size_t> rows;  // the candidates' samples
+  std::vector<double> rows;  // the candidates' rows, by sample
 
   double diag(size_t v) const { return A[v * (n + 1)]; }
   void swap(size_t, size_t) {}
-  void prepare(const int32_t* samples, const int32_t*, size_t C) { rows.assign(samples, samples + C); }
+  void prepare(const int32_t* samples, const int32_t*, size_t C, Team& team) {
+    rows.resize(C * n);
+    // Each load is a cache line and a page of its own: the threads share the
+    // rows to have more of them in flight.
+    team.run(C, [&](size_t c) {
+      const double* row = A + static_cast<size_t>(samples[c]);
+      double* copy = rows.data() + c * n;
+      for (size_t v = 0; v < n; ++v) copy[v] = row[n * v];
+    });
+  }
   void columns(Isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t* perm) const {
     for (size_t c = 0; c < C; ++c) {
-      const double* row = A + rows[c];
+      const double* copy = rows.data() + c * n;
       double* o = out[c];
-      for (size_t i = r0; i < r1; ++i) o[i] = row[n * static_cast<size_t>(perm[i])];
+      for (size_t i = r0; i < r1; ++i) o[i] = copy[static_cast<size_t>(perm[i])];
     }
   }
 };

@@ -49,6 +49,10 @@ std::vector<double> diagonal(const double* table, size_t n, size_t m, size_t js,
 // The table by position (order q of the sample at position i at T[q·n + i],
 // following the row swaps) and the normalizers, built once.
 struct OrthoKernel {
+  // A column costs order + 1 terms per sample: the pool pays once a pass
+  // reads the factor from beyond the cache.
+  static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
+
   size_t n, w;
   std::vector<double> T, N, kdiag;
   std::vector<const double*> hu;  // the candidates' values: order q at hu[c][q·n]
@@ -61,7 +65,7 @@ struct OrthoKernel {
   void swap(size_t p, size_t k) {
     for (size_t q = 0; q < w; ++q) std::swap(T[q * n + p], T[q * n + k]);
   }
-  void prepare(const int32_t*, const int32_t* positions, size_t C) {
+  void prepare(const int32_t*, const int32_t* positions, size_t C, Team&) {
     hu.resize(C);
     for (size_t c = 0; c < C; ++c) hu[c] = T.data() + static_cast<size_t>(positions[c]);
   }

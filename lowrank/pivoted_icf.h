@@ -78,21 +78,22 @@ struct IcfResult {
   int32_t rank = 0;
 };
 
-// Tuning of the pool: its size, the candidates added per pass, and the
-// factor size (bytes read per pass) from which a pass costs enough that it
-// pays to make several columns in one.
+// Tuning of the pool: its size and the candidates added per pass.  When it
+// starts is the kernel's to say (its POOL_FROM: the factor size, in bytes
+// read per pass, from which a pass costs more than the kernel columns of the
+// candidates that are never chosen).
 constexpr size_t POOL_SLOTS = 32;
 constexpr int POOL_REFILL = 8;
-constexpr uint64_t POOL_FROM_BYTES = uint64_t(16) << 20;
+constexpr uint64_t POOL_FROM_KERNEL = ~uint64_t(0);
 // Factor columns whose terms the pooled columns take in one batch.
 constexpr size_t POOL_LAG = 8;
 
 // How a factorization runs; the results are the same for every choice.
 struct IcfOptions {
-  int threads = 0;                       // threads in all; 0: as many as pay for the size
-  int refill = POOL_REFILL;              // candidates added to the pool per pass; 0 or 1: no pool
-  uint64_t pool_from = POOL_FROM_BYTES;  // factor bytes from which the pool is used
-  Isa isa = best_isa();                  // instruction set of the inner loops
+  int threads = 0;                        // threads in all; 0: as many as pay for the size
+  int refill = POOL_REFILL;               // candidates added to the pool per pass; 0 or 1: no pool
+  uint64_t pool_from = POOL_FROM_KERNEL;  // factor bytes from which the pool is used
+  Isa isa = best_isa();                   // instruction set of the inner loops
 };
 
 // What a factorization did: steps (columns made), passes over the factor,
@@ -185,7 +186,7 @@ void icf_begin(IcfWork& w, size_t n, const Kernel& kernel, const IcfOptions& opt
   w.slot_pos.assign(1, -1);
   w.pos_slot.assign(n, -1);
   w.want_refill = options.refill > 1 ? static_cast<size_t>(options.refill) : 1;
-  w.pool_from = options.pool_from;
+  w.pool_from = options.pool_from == POOL_FROM_KERNEL ? Kernel::POOL_FROM : options.pool_from;
   w.refill = 1;
   w.isa = options.isa;
   w.team = team;
@@ -280,7 +281,7 @@ void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
     w.columns[c] = w.pool.data() + s * n;
     for (size_t j = 0; j < k; ++j) w.bt[j * C + c] = w.G[at + j * n];
   }
-  kernel.prepare(w.samples.data(), w.positions.data(), C);
+  kernel.prepare(w.samples.data(), w.positions.data(), C, *w.team);
   const Kernel& K = kernel;
   w.team->run(block_count(k + 1, n), [&](size_t block) {
     size_t r0, r1;
@@ -396,9 +397,10 @@ inline int icf_threads(size_t n, const IcfOptions& options) {
 // The factorization with an absolute stop on the remaining trace and a
 // factor buffer that grows by half one column before it is full.  The
 // kernel provides (see rbf.cpp for one):
+//   POOL_FROM               factor bytes from which the pool pays
 //   diag(v)                 the kernel diagonal of sample v
 //   swap(p, k)              its data by position follows a row swap
-//   prepare(samples, positions, C)
+//   prepare(samples, positions, C, team)
 //                           the candidates of the next columns() calls
 //   columns(isa, C, out, r0, r1, perm)
 //                           out[c][i] = K(samples[c], perm[i]) for rows

@@ -11,6 +11,10 @@ namespace {
 // position i at xp[t·n + i], following the row swaps), so that the kernel
 // values of a block of rows are read as vectors.
 struct RbfKernel {
+  // A column costs an exp per sample: the pool pays once a pass reads the
+  // factor from beyond the cache.
+  static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
+
   const double* X;
   size_t d, n;
   double f;
@@ -26,7 +30,7 @@ struct RbfKernel {
   void swap(size_t p, size_t k) {
     for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
   }
-  void prepare(const int32_t* samples, const int32_t*, size_t C) {
+  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) {
     xu.resize(C * d);
     for (size_t c = 0; c < C; ++c)
       for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];
