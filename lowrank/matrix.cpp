@@ -18,16 +18,23 @@ struct MatrixKernel {
   std::vector<double> rows;  // the candidates' rows, by sample
 
   double diag(size_t v) const { return A[v * (n + 1)]; }
+  // One load from a row copied in cache.
+  double column_cost() const { return 1.0; }
   void swap(size_t, size_t) {}
   void prepare(const int32_t* samples, const int32_t*, size_t C, Team& team) {
     rows.resize(C * n);
-    // Each load is a cache line and a page of its own: the threads share the
-    // rows to have more of them in flight.
-    team.run(C, [&](size_t c) {
+    // Each load is a cache line and a page of its own: with several rows the
+    // threads share them, to have more loads in flight.
+    auto copy_row = [&](size_t c) {
       const double* row = A + static_cast<size_t>(samples[c]);
       double* copy = rows.data() + c * n;
       for (size_t v = 0; v < n; ++v) copy[v] = row[n * v];
-    });
+    };
+    if (C == 1) {
+      copy_row(0);
+    } else {
+      team.run(C, copy_row);
+    }
   }
   void columns(Isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t* perm) const {
     for (size_t c = 0; c < C; ++c) {

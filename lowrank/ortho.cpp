@@ -62,6 +62,8 @@ struct OrthoKernel {
     kdiag = diagonal(T.data(), n, m, 1, n, N.data());
   }
   double diag(size_t v) const { return kdiag[v]; }
+  // A product and a division per order.
+  double column_cost() const { return 4.0 * static_cast<double>(w); }
   void swap(size_t p, size_t k) {
     for (size_t q = 0; q < w; ++q) std::swap(T[q * n + p], T[q * n + k]);
   }

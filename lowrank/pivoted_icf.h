@@ -160,6 +160,11 @@ struct IcfWork {
   IcfStats stats;
 };
 
+// Work (in multiply-subtract pairs, or their equivalent in kernel values)
+// below which a job runs on the calling thread alone: waking a helper and
+// waiting for its last block would cost more than it saves.
+constexpr double SHARED_FROM_PAIRS = 2e6;
+
 // Block b of rows first … last-1 (blocks of PASS_BLOCK_ROWS rows, the last
 // one shorter).
 inline size_t block_count(size_t first, size_t last) {
@@ -168,6 +173,17 @@ inline size_t block_count(size_t first, size_t last) {
 inline void block_rows(size_t first, size_t last, size_t b, size_t* r0, size_t* r1) {
   *r0 = first + b * PASS_BLOCK_ROWS;
   *r1 = std::min(last, *r0 + PASS_BLOCK_ROWS);
+}
+
+// Runs job(b) for the blocks b = 0 … blocks-1: on the team when the work is
+// worth sharing, else here.
+template <class Job>
+void icf_run(IcfWork& w, double work, size_t blocks, Job&& job) {
+  if (work < SHARED_FROM_PAIRS) {
+    for (size_t b = 0; b < blocks; ++b) job(b);
+  } else {
+    w.team->run(blocks, job);
+  }
 }
 
 // Starts a factorization of n samples: perm = identity, resid = kernel
@@ -283,7 +299,8 @@ void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
   }
   kernel.prepare(w.samples.data(), w.positions.data(), C, *w.team);
   const Kernel& K = kernel;
-  w.team->run(block_count(k + 1, n), [&](size_t block) {
+  const double work = static_cast<double>(C) * static_cast<double>(n - k) * (static_cast<double>(k) + K.column_cost());
+  icf_run(w, work, block_count(k + 1, n), [&](size_t block) {
     size_t r0, r1;
     block_rows(k + 1, n, block, &r0, &r1);
     K.columns(w.isa, C, w.columns.data(), r0, r1, w.perm.data());
@@ -308,7 +325,8 @@ inline void icf_catch_up(IcfWork& w, const std::vector<int32_t>& slots, size_t k
     w.columns[c] = w.pool.data() + s * n;
     for (size_t j = j0; j < k; ++j) w.bt[(j - j0) * C + c] = w.G[at + j * n];
   }
-  w.team->run(block_count(k + 1, n), [&](size_t block) {
+  const double work = static_cast<double>(C) * static_cast<double>(n - k) * static_cast<double>(k - j0);
+  icf_run(w, work, block_count(k + 1, n), [&](size_t block) {
     size_t r0, r1;
     block_rows(k + 1, n, block, &r0, &r1);
     eliminate(w.isa, w.G + j0 * n, n, k - j0, w.bt.data(), C, w.columns.data(), r0, r1);
@@ -398,6 +416,8 @@ inline int icf_threads(size_t n, const IcfOptions& options) {
 // factor buffer that grows by half one column before it is full.  The
 // kernel provides (see rbf.cpp for one):
 //   POOL_FROM               factor bytes from which the pool pays
+//   column_cost()           the cost of one kernel value, in
+//                           multiply-subtract pairs
 //   diag(v)                 the kernel diagonal of sample v
 //   swap(p, k)              its data by position follows a row swap
 //   prepare(samples, positions, C, team)

@@ -14,9 +14,10 @@ namespace lowrank {
 
 namespace {
 
-// How long a waiting thread spins before it sleeps: about the time of a
-// short step, so that consecutive jobs do not pay for waking a thread.
-constexpr auto SPIN_TIME = std::chrono::microseconds(50);
+// How long a waiting thread spins before it sleeps: long enough that jobs in
+// quick succession do not pay for waking a thread, short enough not to take
+// much from the other threads of the core.
+constexpr auto SPIN_TIME = std::chrono::microseconds(20);
 
 // Spins until ready() or the spin time is over; true when ready.
 template <class Ready>
