@@ -88,7 +88,8 @@ void BM_icf_dotpower(benchmark::State& state) {
     benchmark::DoNotOptimize(r.factor.data());
   }
   state.counters["rank"] = rank;
-  state.counters["hit_rate"] = 1.0 - static_cast<double>(stats.passes) / static_cast<double>(stats.steps);
+  if (stats.pool_steps > 0)
+    state.counters["pool_hits"] = 1.0 - static_cast<double>(stats.pool_passes) / static_cast<double>(stats.pool_steps);
 }
 void BM_icf_dotpower_literal(benchmark::State& state) {
   for (auto _ : state) {

@@ -97,12 +97,15 @@ struct IcfOptions {
 };
 
 // What a factorization did: steps (columns made), passes over the factor,
-// candidate columns computed (the pivots' included).  The pool's hit rate is
-// 1 - passes / steps.
+// candidate columns computed (the pivots' included), and the steps and
+// passes made while the pool was on.  The pool's hit rate, the share of its
+// steps whose pivot column it held, is 1 - pool_passes / pool_steps.
 struct IcfStats {
   int64_t steps = 0;
   int64_t passes = 0;
   int64_t columns = 0;
+  int64_t pool_steps = 0;
+  int64_t pool_passes = 0;
 };
 
 // Initial factor capacity: h + h/8 + 1 for a non-zero expected rank h, else
@@ -308,6 +311,7 @@ void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
   });
   w.stats.passes += 1;
   w.stats.columns += static_cast<int64_t>(C);
+  if (w.refill > 1) w.stats.pool_passes += 1;
 }
 
 // Brings the pooled columns in `slots` from column `synced` up to column k-1:
@@ -389,6 +393,7 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
     icf_catch_up(w, std::vector<int32_t>(1, w.pos_slot[k]), k);
   }
   w.stats.steps += 1;
+  if (w.refill > 1) w.stats.pool_steps += 1;
   const size_t ps = static_cast<size_t>(w.pos_slot[k]);
   const double* src = w.pool.data() + ps * n;
   double* col = G + k * n;
