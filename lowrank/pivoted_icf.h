@@ -269,16 +269,22 @@ inline void icf_choose(IcfWork& w, size_t k) {
   };
   if (w.pos_slot[k] < 0) take(k);
   if (w.refill <= 1) return;
+  // The `want` largest positive residuals of the positions not pooled, in
+  // one scan: a short list kept in decreasing order (the lower position
+  // first among equal values).
+  const size_t want = w.refill - w.fill_slots.size();
   w.ranked.clear();
-  for (size_t i = k + 1; i < n; ++i)
-    if (w.resid[i] > 0.0 && w.pos_slot[i] < 0) w.ranked.emplace_back(w.resid[i], static_cast<int32_t>(i));
-  const size_t want = std::min(w.refill - w.fill_slots.size(), w.ranked.size());
-  auto larger = [](const std::pair<double, int32_t>& a, const std::pair<double, int32_t>& b) {
-    return a.first > b.first || (a.first == b.first && a.second < b.second);
-  };
-  std::partial_sort(w.ranked.begin(), w.ranked.begin() + static_cast<ptrdiff_t>(want), w.ranked.end(), larger);
-  for (size_t t = 0; t < want; ++t)
-    if (!take(static_cast<size_t>(w.ranked[t].second))) break;
+  for (size_t i = k + 1; i < n; ++i) {
+    const double r = w.resid[i];
+    if (!(r > 0.0) || w.pos_slot[i] >= 0) continue;
+    if (w.ranked.size() == want && !(r > w.ranked.back().first)) continue;
+    if (w.ranked.size() == want) w.ranked.pop_back();
+    size_t at = w.ranked.size();
+    w.ranked.emplace_back(r, static_cast<int32_t>(i));
+    for (; at > 0 && w.ranked[at - 1].first < r; --at) std::swap(w.ranked[at - 1], w.ranked[at]);
+  }
+  for (const auto& candidate : w.ranked)
+    if (!take(static_cast<size_t>(candidate.second))) break;
 }
 
 // One pass over the factor for the candidates in w.fill_slots at step k:
