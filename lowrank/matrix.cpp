@@ -16,6 +16,7 @@ struct MatrixKernel {
   const double* A;
   size_t n;
   std::vector<double> rows;  // the candidates' rows, by sample
+  static constexpr size_t PARTS = 8;
 
   double diag(size_t v) const { return A[v * (n + 1)]; }
   // One load from a row copied in cache.
@@ -23,18 +24,18 @@ struct MatrixKernel {
   void swap(size_t, size_t) {}
   void prepare(const int32_t* samples, const int32_t*, size_t C, Team& team) {
     rows.resize(C * n);
-    // Each load is a cache line and a page of its own: with several rows the
-    // threads share them, to have more loads in flight.
-    auto copy_row = [&](size_t c) {
-      const double* row = A + static_cast<size_t>(samples[c]);
-      double* copy = rows.data() + c * n;
-      for (size_t v = 0; v < n; ++v) copy[v] = row[n * v];
-    };
-    if (C == 1) {
-      copy_row(0);
-    } else {
-      team.run(C, copy_row);
-    }
+    // Each load is a cache line of its own, and each column of A a few pages:
+    // column by column, the candidates' entries of one column share its
+    // pages; with several candidates the threads share the columns, to have
+    // more loads in flight.
+    const size_t parts = C == 1 ? 1 : PARTS;
+    team.run(parts, [&](size_t part) {
+      const size_t v0 = n * part / parts, v1 = n * (part + 1) / parts;
+      for (size_t v = v0; v < v1; ++v) {
+        const double* column = A + n * v;
+        for (size_t c = 0; c < C; ++c) rows[c * n + v] = column[static_cast<size_t>(samples[c])];
+      }
+    });
   }
   void columns(Isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t* perm) const {
     for (size_t c = 0; c < C; ++c) {
