@@ -34,7 +34,7 @@
 %   base with a negative DEGREE gives infinite entries.  Results are
 %   reproducible to the last bit.
 %
-%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   Threads and memory: from 2048 samples on, each step's rows are shared
 %   among up to four threads; the result is the same bit for bit whatever
 %   their number.  A call whose work memory (sized by EXPECTED_RANK) would
 %   exceed the machine's physical memory is refused before anything is

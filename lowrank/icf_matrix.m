@@ -29,7 +29,7 @@
 %   exceed n.  A zero diagonal entry at sample 1 stops the factorization after
 %   one step with NaN entries.  Results are reproducible to the last bit.
 %
-%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   Threads and memory: from 2048 samples on, each step's rows are shared
 %   among up to four threads; the result is the same bit for bit whatever
 %   their number.  A call whose work memory (sized by MAX_RANK) would exceed
 %   the machine's physical memory is refused before anything is allocated.

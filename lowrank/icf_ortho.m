@@ -32,7 +32,7 @@
 %   Gaussian factor NaN at x = 0 and 0 elsewhere.  Results are reproducible
 %   to the last bit.
 %
-%   Threads and memory: from 4096 samples on, each step's rows are shared
+%   Threads and memory: from 2048 samples on, each step's rows are shared
 %   among up to four threads; the result is the same bit for bit whatever
 %   their number.  A call whose work memory (sized by ORDER or
 %   EXPECTED_RANK) would exceed the machine's physical memory is refused

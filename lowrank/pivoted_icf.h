@@ -125,9 +125,13 @@ inline int64_t capped_capacity(int64_t n, int64_t capacity) {
   return capacity;
 }
 
-// Rows per block of a pass: the block's candidate columns stay in cache
-// between their kernel values and their elimination.
+// Rows per block of a pass: at most PASS_BLOCK_ROWS, so that the block's
+// candidate columns stay in cache between their kernel values and their
+// elimination; fewer for small factorizations, so that every thread gets a
+// few blocks; never fewer than PASS_BLOCK_MIN, whose columns are still long
+// runs for the hardware's prefetching.
 constexpr size_t PASS_BLOCK_ROWS = 2048;
+constexpr size_t PASS_BLOCK_MIN = 256;
 
 // Work memory of a factorization of n samples besides the kernel's own data
 // and the factor: the pivot order, the residuals and one candidate column.
@@ -160,6 +164,7 @@ struct IcfWork {
 
   Isa isa = Isa::base;
   Team* team = nullptr;
+  size_t block = PASS_BLOCK_ROWS;  // rows per block of a pass
   IcfStats stats;
 };
 
@@ -168,14 +173,14 @@ struct IcfWork {
 // waiting for its last block would cost more than it saves.
 constexpr double SHARED_FROM_PAIRS = 2e6;
 
-// Block b of rows first … last-1 (blocks of PASS_BLOCK_ROWS rows, the last
-// one shorter).
-inline size_t block_count(size_t first, size_t last) {
-  return first >= last ? 0 : (last - first + PASS_BLOCK_ROWS - 1) / PASS_BLOCK_ROWS;
+// Block b of rows first … last-1 (blocks of w.block rows, the last one
+// shorter).
+inline size_t block_count(const IcfWork& w, size_t first, size_t last) {
+  return first >= last ? 0 : (last - first + w.block - 1) / w.block;
 }
-inline void block_rows(size_t first, size_t last, size_t b, size_t* r0, size_t* r1) {
-  *r0 = first + b * PASS_BLOCK_ROWS;
-  *r1 = std::min(last, *r0 + PASS_BLOCK_ROWS);
+inline void block_rows(const IcfWork& w, size_t first, size_t last, size_t b, size_t* r0, size_t* r1) {
+  *r0 = first + b * w.block;
+  *r1 = std::min(last, *r0 + w.block);
 }
 
 // Runs job(b) for the blocks b = 0 … blocks-1: on the team when the work is
@@ -209,6 +214,9 @@ void icf_begin(IcfWork& w, size_t n, const Kernel& kernel, const IcfOptions& opt
   w.refill = 1;
   w.isa = options.isa;
   w.team = team;
+  // About four blocks per thread, in multiples of 8 rows.
+  const size_t share = (n / (4 * static_cast<size_t>(team->size())) + 7) / 8 * 8;
+  w.block = std::min(PASS_BLOCK_ROWS, std::max(PASS_BLOCK_MIN, share));
 }
 
 // Turns the pool on once a pass over k columns is worth saving, if the
@@ -309,9 +317,9 @@ void icf_fill(IcfWork& w, Kernel& kernel, size_t k) {
   kernel.prepare(w.samples.data(), w.positions.data(), C, *w.team);
   const Kernel& K = kernel;
   const double work = static_cast<double>(C) * static_cast<double>(n - k) * (static_cast<double>(k) + K.column_cost());
-  icf_run(w, work, block_count(k + 1, n), [&](size_t block) {
+  icf_run(w, work, block_count(w, k + 1, n), [&](size_t block) {
     size_t r0, r1;
-    block_rows(k + 1, n, block, &r0, &r1);
+    block_rows(w, k + 1, n, block, &r0, &r1);
     K.columns(w.isa, C, w.columns.data(), r0, r1, w.perm.data());
     eliminate(w.isa, w.G, n, k, w.bt.data(), C, w.columns.data(), r0, r1);
   });
@@ -336,9 +344,9 @@ inline void icf_catch_up(IcfWork& w, const std::vector<int32_t>& slots, size_t k
     for (size_t j = j0; j < k; ++j) w.bt[(j - j0) * C + c] = w.G[at + j * n];
   }
   const double work = static_cast<double>(C) * static_cast<double>(n - k) * static_cast<double>(k - j0);
-  icf_run(w, work, block_count(k + 1, n), [&](size_t block) {
+  icf_run(w, work, block_count(w, k + 1, n), [&](size_t block) {
     size_t r0, r1;
-    block_rows(k + 1, n, block, &r0, &r1);
+    block_rows(w, k + 1, n, block, &r0, &r1);
     eliminate(w.isa, w.G + j0 * n, n, k - j0, w.bt.data(), C, w.columns.data(), r0, r1);
   });
 }

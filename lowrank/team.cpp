@@ -112,8 +112,8 @@ void Team::serve() {
 }
 
 int team_threads_for(size_t rows) {
-  // Below a few thousand rows a step is too short to share.
-  if (rows < 4096) return 1;
+  // Below a couple of thousand rows a step is too short to share.
+  if (rows < 2048) return 1;
   const unsigned hw = std::thread::hardware_concurrency();
   const unsigned most = hw == 0 ? 1u : hw;
   return static_cast<int>(most < 4u ? most : 4u);
