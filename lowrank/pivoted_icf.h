@@ -171,7 +171,7 @@ struct IcfWork {
 // Work (in multiply-subtract pairs, or their equivalent in kernel values)
 // below which a job runs on the calling thread alone: waking a helper and
 // waiting for its last block would cost more than it saves.
-constexpr double SHARED_FROM_PAIRS = 2e6;
+constexpr double SHARED_FROM_PAIRS = 5e5;
 
 // Block b of rows first … last-1 (blocks of w.block rows, the last one
 // shorter).
