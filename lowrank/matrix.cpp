@@ -77,7 +77,10 @@ MatrixIcfResult icf_matrix(const double* A, int32_t n, double tol, int32_t max_r
   // Past position n - 1 the remaining trace is an empty sum, 0.0, which only
   // a negative threshold exceeds; the bound k < n keeps the step inside the
   // matrix in that case.
+  double before = out.trace;
   while (remaining > threshold && k < static_cast<size_t>(max_rank) && k < N) {
+    w.horizon = std::min(static_cast<size_t>(max_rank) - k, icf_steps_left(before, remaining, threshold));
+    before = remaining;
     remaining = icf_step(w, kernel, k, p, &p);
     ++k;
   }

@@ -155,6 +155,7 @@ struct IcfWork {
   std::vector<int32_t> slot_pos;  // position of a slot's candidate, -1 when free
   std::vector<int32_t> pos_slot;  // slot of the candidate at a position, -1 when none
   size_t synced = 0;              // the pooled columns hold the terms of columns 0 … synced-1
+  size_t horizon = ~size_t(0);    // steps that may still come, this one included (a guess)
 
   // Scratch of a pass and of a step.
   std::vector<int32_t> fill_slots, samples, positions, active;
@@ -277,10 +278,14 @@ inline void icf_choose(IcfWork& w, size_t k) {
   };
   if (w.pos_slot[k] < 0) take(k);
   if (w.refill <= 1) return;
+  // No more candidates than steps may come: a candidate left over at the end
+  // costs its column for nothing.
+  const size_t most = std::min(w.refill, std::max<size_t>(w.horizon, 1));
+  if (w.fill_slots.size() >= most) return;
   // The `want` largest positive residuals of the positions not pooled, in
   // one scan: a short list kept in decreasing order (the lower position
   // first among equal values).
-  const size_t want = w.refill - w.fill_slots.size();
+  const size_t want = most - w.fill_slots.size();
   w.ranked.clear();
   for (size_t i = k + 1; i < n; ++i) {
     const double r = w.resid[i];
@@ -426,6 +431,15 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
   return trace;
 }
 
+// A guess of the steps that may follow: the remaining trace went from
+// `before` to `trace` in the last step and must fall to `limit`.  Only the
+// pool's candidates per pass depend on it, never a result.
+inline size_t icf_steps_left(double before, double trace, double limit) {
+  const double left = (trace - limit) / (before - trace);
+  if (!(left >= 0.0) || !(left < 1e9)) return ~size_t(0);
+  return static_cast<size_t>(left) + 1;
+}
+
 // Threads for a factorization of n samples under `options`.
 inline int icf_threads(size_t n, const IcfOptions& options) {
   return options.threads > 0 ? options.threads : team_threads_for(n);
@@ -462,6 +476,7 @@ IcfResult pivoted_icf(int32_t n_in, Kernel& kernel, double tol, int32_t capacity
   int32_t rank = 0;
   if (tol < static_cast<double>(n)) {
     size_t p = 0;
+    double before = static_cast<double>(n);
     // After position n - 1 the remaining trace is an empty sum, so with
     // tol >= 0 the trace test ends the loop by then; the bound only guards
     // a negative tol.
@@ -482,6 +497,8 @@ IcfResult pivoted_icf(int32_t n_in, Kernel& kernel, double tol, int32_t capacity
       const double trace = icf_step(w, kernel, k, p, &p);
       rank = static_cast<int32_t>(k) + 1;
       if (!(trace > tol)) break;
+      w.horizon = icf_steps_left(before, trace, tol);
+      before = trace;
     }
   }
   out.perm = std::move(w.perm);
