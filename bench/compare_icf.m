@@ -35,7 +35,7 @@ function rows = compare_icf()
   targets = [4 3.5 3];
   ranks = [100 300 600];
   for k = 1:3
-    [ours, base] = time_rbf(X, sigma, tols(k), ranks(k), 3, 1);
+    [ours, base] = time_rbf(X, sigma, tols(k), ranks(k), 5, 1);
     rows(end + 1) = row(sprintf('icf_rbf n=20000 d=20 rank %d', ranks(k)), 20000, ranks(k), ours, base, targets(k));
   end
   for k = 1:3
@@ -48,7 +48,7 @@ function rows = compare_icf()
   sq = sum(Xm .^ 2, 1);
   A = exp(-max(sq' + sq - 2 * (Xm' * Xm), 0) / 8);
   A = (A + A') / 2;
-  [ours, base] = time_matrix(A, 300, 3);
+  [ours, base] = time_matrix(A, 300, 5);
   rows(end + 1) = row('icf_matrix n=3000 rank 300', 3000, 300, ours, base, 3.5);
 
   % Growth with n at rank 300, and with the rank at n = 20000.
