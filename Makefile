@@ -3,10 +3,20 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
+# make fuzz: calls in all, shared out among the seeds; the limit of one call
+# in seconds; FUZZ_WILD=1 also gives acq_fetch/acq_stop scalars that name no
+# live session (to be turned on once they refuse those).
+FUZZ_CALLS   ?= 20000
+FUZZ_SEEDS   ?= 1 2 3 4 5 6 7 8 9 10
+FUZZ_TIMEOUT ?= 20
+FUZZ_WILD    ?= 0
+# make soak: seconds of fetching at 610 channels x 16384 Hz, then start/stop cycles.
+SOAK_SECONDS ?= 600
+SOAK_CYCLES  ?= 200
 APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build test test-asan demo bench clean
+.PHONY: deps build test asan-build test-asan fuzz soak demo bench clean
 
 deps:
 	@missing=""; \
@@ -25,15 +35,32 @@ build: deps
 	cmake --build $(BUILD) -j$(JOBS)
 
 # All tests: the stand-in and Octave tests of the release build, then the
-# stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# a 30-second soak and a 2,000-call fuzz run.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) soak SOAK_SECONDS=30 SOAK_CYCLES=50
+	$(MAKE) fuzz FUZZ_CALLS=2000 FUZZ_SEEDS=1 FUZZ_TIMEOUT=15
 
-test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON
+# The sanitized tree: stand-in modules and MEX files (the latter load only
+# into an octave-cli with the sanitizer runtimes preloaded).
+asan-build: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON -DEEGMEX_SANITIZE_MEX=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-asan: asan-build
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE octave
+
+# Random-argument fuzzing of every deliverable through octave-cli, with the
+# sanitized MEX files (tests/fuzz/run_fuzz.sh).
+fuzz: asan-build
+	tests/fuzz/run_fuzz.sh $(ASAN_BUILD) $(FUZZ_CALLS) "$(FUZZ_SEEDS)" $(FUZZ_TIMEOUT) $(FUZZ_WILD)
+
+# A long acquisition against the simulated amplifier: no sweep lost, fetch
+# latency, and start/stop cycles that leave nothing behind (tests/soak/soak.m).
+soak: build
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex', '$(CURDIR)/tests/soak'); soak($(SOAK_SECONDS), $(SOAK_CYCLES))"
 
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"

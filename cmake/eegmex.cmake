@@ -34,7 +34,20 @@ if(EEGMEX_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
-  set(EEGMEX_OCTAVE OFF)
+  # Sanitized MEX files load only into an octave-cli that has the sanitizer
+  # runtimes preloaded (tests/fuzz/run_fuzz.sh, and the Octave tests of such
+  # a tree, which the Makefile leaves to the release tree: ctest -L octave).
+  if(EEGMEX_SANITIZE_MEX)
+    foreach(_runtime asan ubsan)
+      execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=lib${_runtime}.so
+                      OUTPUT_VARIABLE _lib OUTPUT_STRIP_TRAILING_WHITESPACE)
+      get_filename_component(_lib ${_lib} REALPATH)
+      list(APPEND EEGMEX_SANITIZER_PRELOAD ${_lib})
+    endforeach()
+    string(REPLACE ";" ":" EEGMEX_SANITIZER_PRELOAD "${EEGMEX_SANITIZER_PRELOAD}")
+  else()
+    set(EEGMEX_OCTAVE OFF)
+  endif()
   set(EEGMEX_BENCH OFF)
 endif()
 
@@ -129,8 +142,11 @@ function(eegmex_octave_test name)
   add_test(NAME octave_${name}
            COMMAND ${EEGMEX_OCTAVE_CLI} --no-history --no-init-file --quiet --no-window-system
                    --eval "addpath('${EEGMEX_MEX_DIR}'); addpath('${PROJECT_SOURCE_DIR}/tests/octave'); source('${_script}');")
-  set_tests_properties(octave_${name} PROPERTIES LABELS octave
-                       ENVIRONMENT "EEGMEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  set(_env "EEGMEX_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  if(EEGMEX_SANITIZE)
+    list(APPEND _env "LD_PRELOAD=${EEGMEX_SANITIZER_PRELOAD}" "ASAN_OPTIONS=detect_leaks=0")
+  endif()
+  set_tests_properties(octave_${name} PROPERTIES LABELS octave ENVIRONMENT "${_env}")
 endfunction()
 
 function(eegmex_bench name)
