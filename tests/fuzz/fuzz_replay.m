@@ -1,4 +1,4 @@
-function c = fuzz_replay(seed, k, workdir, run)
+function fuzz_replay(seed, k, workdir, run)
 % FUZZ_REPLAY  Draws call K of the fuzz run with seed SEED again and prints
 % it in full as Octave code; with RUN true, also runs it.  Calls of acq_fetch
 % and acq_stop that used a live session depend on the calls before them:

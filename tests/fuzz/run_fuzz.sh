@@ -134,15 +134,16 @@ for seed in "${seeds[@]}"; do
       exit 1
     fi
     findings=$((findings + 1))
-    if [ "$hung" = 1 ]; then
-      kind="hang: no return within $limit s"
-    elif grep -Eq 'SUMMARY: AddressSanitizer: (out-of-memory|allocation-size-too-big|rss-limit-exceeded)' "$err"; then
+    if grep -Eq 'SUMMARY: AddressSanitizer: (out-of-memory|allocation-size-too-big|rss-limit-exceeded)' "$err"; then
       kind="memory cap: $(grep -Eo 'SUMMARY: AddressSanitizer: [a-z-]+' "$err" | head -n 1 | sed 's/SUMMARY: AddressSanitizer: //')"
     elif [ "$reported" = 1 ]; then
       kind="sanitizer report: $(grep -Eo 'ERROR: AddressSanitizer: [a-zA-Z-]+|runtime error: [^:]*' "$err" | head -n 1)"
+    elif [ "$hung" = 1 ]; then
+      kind="hang: no return within $limit s"
     else
       kind="host died (exit status $rc)"
     fi
+    [ "$hung" = 1 ] && [ "$reported" = 1 ] && kind="$kind, then no return within $limit s"
     grep -q '^END ' "$log" && kind="$kind, after the last call (at exit)"
     {
       echo "== finding $findings: $kind"
