@@ -3,7 +3,8 @@ function c = fuzz_call(seed, k, ctx)
 % inputs and the number of outputs, drawn from generators seeded by (SEED,
 % K) alone, so that any call can be drawn again by itself (fuzz_replay).
 % The deliverables take turns.  CTX.paths lists the driver paths for
-% acq_start and CTX.fifo a FIFO; CTX.wild allows session scalars that name no live session.
+% acq_start and CTX.fifo a FIFO; CTX.wild allows session scalars that name
+% no live session.
 %
 % C.name, C.args, C.nout: the call.  C.env: environment variables
 % {name, value; ...} set for the call (the simulated amplifier reads them).
@@ -177,7 +178,7 @@ function m = sv_model(nf)
              'alpha', randn(nsv + 1, 1), 'lin_weights', randn(1, nf + 1), 'index', (-1:nsv - 1)', ...
              'supvec', randn(nsv, max(nf, 1)), 'kernel_parm', kp);
   for t = 1:ri(0, 3) * (rand < 0.6)
-    if rand < 0.3
+    if rand < 0.3 && isfield(m, 'kernel_parm')
       m.kernel_parm = mutate_struct(m.kernel_parm);
     else
       m = mutate_struct(m);
@@ -221,11 +222,9 @@ function c = linmodel_call(c)
     f = fieldnames(model);
     model = orderfields(model, f(randperm(numel(f))));
   end
-  if rand < 0.03, model = pick({repmat(model, 1, 2), model([]), fuzz_value()}); end
-  if rand < 0.05
-    model.nr_feature = pick({2^31 - 1, 2^31, 1e10, -1, NaN});
-  end
+  if rand < 0.05, model.nr_feature = pick({2^31 - 1, 2^31, 1e10, -1, NaN}); end
   if rand < 0.05, model.nr_class = pick({2^31 - 1, 1e6, 0, -1, NaN}); end
+  if rand < 0.03, model = pick({repmat(model, 1, 2), model([]), fuzz_value()}); end
 
   n = ri(0, 8);
   X = randn(n, ri(0, 8)) .* (rand(n, 1) < 0.6);
@@ -298,7 +297,7 @@ function c = acq_session_call(c, ctx)
     args(2:nin - 2 * fetch) = num2cell(uint64(zeros(1, nin - 1 - 2 * fetch)));
     if fetch, args(5:6) = {int32(282), int32(0)}; end
   end
-  c = finish(c, args, nin, 1 + fetch);
+  c = finish(c, args, nin, 2 * fetch);
   if ~ctx.wild
     for j = 1:numel(c.args)
       if isa(c.args{j}, 'uint64'), c.args{j}(:) = 0; end

@@ -102,7 +102,9 @@ function [c, use] = session_args(c, session, stale, ctx)
                          intmax('int32')](1 + floor(m.fraction * 6)));
         if ctx.wild && m.fraction < 0.3, args{5} = int32(ch + 1 + floor(m.fraction * 1000)); end
       case 'pointer'
+        % Refused pointers, or another whole sweep within the ring.
         args{6} = m.last;
+        if m.fraction < 0.4, args{6} = int32(floor(m.fraction / 0.4 * 30721) * double(s{9}) * 4); end
       case 'handle'
         args{2} = m.wild;     % the simulated amplifier refuses a handle it did not give
       otherwise   % 'class': any class but the one the input must have
