@@ -47,7 +47,10 @@ function fuzz_run(seed, first, last, logfile, workdir, wild)
     fprintf(log, 'RET %d %d %.4f %s %s %s\n', seed, k, dt, c.name, strtok(use), outcome);
   end
   if ~isempty(session)
+    fprintf(log, 'CALL %d %d acq_stop of the session still live after the last call\n', seed, last);
+    fflush(log);
     acq_stop(session.s{1}, session.s{2}, session.s{4}, session.s{7}, session.s{8});
+    fprintf(log, 'RET %d %d 0 acq_stop valid ok\n', seed, last);
   end
   fprintf(log, 'END %d %d %d\n', seed, first, last);
   fclose(log);

@@ -148,7 +148,7 @@ for seed in "${seeds[@]}"; do
     {
       echo "== finding $findings: $kind"
       echo "$last_call"
-      echo "   replay: octave-cli --eval \"addpath('$mexdir', '$here'); fuzz_replay($seed, $k, '$work')\""
+      echo "   replay: LD_PRELOAD=$LD_PRELOAD ASAN_OPTIONS=detect_leaks=0 octave-cli --eval \"addpath('$mexdir', '$here'); fuzz_replay($seed, $k, '$work', true)\""
       grep -E -A 25 "$report_pattern|fatal:|panic" "$err" | head -n 40 | sed 's/^/   | /'
       echo
     } >>"$work/findings.txt"

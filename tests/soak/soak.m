@@ -22,6 +22,7 @@ function soak(seconds, cycles, seed)
   end
   printf('soak: %d channels at %d Hz (%.1f MB/s), fetching at random intervals of 1 to 200 ms for %d s\n', ...
          channels, rate, channels * 4 * rate / 1e6, seconds);
+  fflush(stdout);
 
   % The fetch loop.  next: the counter the next sweep must carry; missing:
   % counters skipped so far (a late arrival of one counts as reordered).
@@ -63,6 +64,7 @@ function soak(seconds, cycles, seed)
       end
       if toc(t0) >= next_report
         printf('soak: %4.0f s: %d sweeps, %d lost\n', toc(t0), next, lost);
+        fflush(stdout);
         next_report += 60;
       end
     end
