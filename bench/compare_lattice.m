@@ -1,0 +1,139 @@
+function rows = compare_lattice()
+% COMPARE_LATTICE  Rows of the table of bench/octave_table.m for the lattice
+% deliverables, each against what an Octave user writes instead, vectorized,
+% on the same input and giving the same output (checked with isequal before
+% timing):
+%   linidx_coords          [c{1:n}] = ind2sub(dims, idx); C = [c{:}];
+%   lattice_frontier_full  candidates and members as scalar keys (one number
+%                          per point), ismember and unique(..., 'first'); see
+%                          frontier_octave below
+%   lattice_mismatch       sum(S ~= probe(:), 1)'
+% then how lattice_frontier's own time grows with the number of members
+% (no baseline: the literal procedure scans every member for every
+% candidate, which at 10^5 members takes minutes).  Each time is the best of
+% a few runs; ours and the baseline alternate within one run.
+  rows = struct('name', {}, 'ours', {}, 'baseline', {}, 'target', {});
+  rand('seed', 42);
+
+  % linidx_coords: 4^10 = 2^20 cells, 10^5 random indices.
+  dims = 4 * ones(1, 10);
+  idx = floor(rand(1e5, 1) * prod(dims)) + 1;
+  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 5, 10);
+  rows(end + 1) = struct('name', 'linidx_coords, 2^20 cells in 10 dims, 10^5 indices', ...
+                         'ours', ours, 'baseline', base, 'target', 4);
+  % Mixed extents: no power of two among them (no target; shown beside it).
+  dims = [7 9 11 13 17 7];
+  idx = floor(rand(1e5, 1) * prod(dims)) + 1;
+  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 5, 10);
+  rows(end + 1) = struct('name', 'linidx_coords, 1072071 cells, mixed extents, 10^5 indices', ...
+                         'ours', ours, 'baseline', base, 'target', NaN);
+
+  % lattice_frontier_full: the 3003 points p of 8 dimensions with
+  % sum(p - 1) <= 6, in random order; its frontier is the next layer.
+  S = shuffled(graded_set(8, 3003));
+  bounds = int32(100 * ones(1, 8));
+  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_octave(S, bounds), 5, 3);
+  rows(end + 1) = struct('name', 'lattice_frontier_full, 3003 points in 8 dims', ...
+                         'ours', ours, 'baseline', base, 'target', 26);
+
+  % lattice_mismatch: 10^5 columns of 8 coordinates in 1 ... 4.
+  S = int32(floor(rand(8, 1e5) * 4) + 1);
+  probe = int32(floor(rand(1, 8) * 4) + 1);
+  [ours, base] = time_both(@() lattice_mismatch(probe, S), @() double(sum(S ~= probe(:), 1)'), 5, 20);
+  rows(end + 1) = struct('name', 'lattice_mismatch, 10^5 columns of 8', ...
+                         'ours', ours, 'baseline', base, 'target', 6);
+
+  % How lattice_frontier grows: the first N points of 8 dimensions in graded
+  % order (a downward-closed set), shuffled.
+  for N = [1e3 1e4 1e5]
+    S = shuffled(graded_set(8, N));
+    bounds = int32(100 * ones(1, 8));
+    ours = best_time(@() lattice_frontier(S, bounds), 3, max(1, round(1e4 / N)));
+    rows(end + 1) = struct('name', sprintf('lattice_frontier growth, %d points in 8 dims', N), ...
+                           'ours', ours, 'baseline', NaN, 'target', NaN);
+  end
+end
+
+function C = ind2sub_matrix(dims, idx)
+  c = cell(1, numel(dims));
+  [c{:}] = ind2sub(dims, idx);
+  C = [c{:}];
+end
+
+% The first N points of the nonnegative grid shifted to 1 (sum(p - 1)
+% increasing, then lexicographic) in M dimensions, as an M x N int32 matrix.
+% Every prefix of that order is downward closed.
+function S = graded_set(M, N)
+  level = 0;
+  while nchoosek(level + M, M) < N
+    level = level + 1;
+  end
+  P = zeros(1, 0);
+  for d = 1:M
+    Q = zeros(0, d);
+    for v = 0:level
+      Q = [Q; P, v * ones(rows(P), 1)];
+    end
+    P = Q(sum(Q, 2) <= level, :);
+  end
+  P = sortrows([sum(P, 2) P]);
+  S = int32(P(1:N, 2:end)' + 1);
+end
+
+function S = shuffled(S)
+  S = S(:, randperm(columns(S)));
+end
+
+% lattice_frontier_full(S, bounds) the Octave way: every (member, dimension)
+% step at once, each point coded as one number, the repeat, membership and
+% closure tests through unique and ismember on those numbers.
+function F = frontier_octave(S, bounds)
+  [M, N] = size(S);
+  S = double(S);
+  b = double(bounds(:));
+  C = kron(S, ones(1, M)) + repmat(eye(M), 1, N);   % column p, then dimension k
+  C = C(:, S(:) < repmat(b, N, 1));                 % the step stays at or below the bound
+  w = (max([C(:); S(:)]) + 1) .^ (0:M - 1);         % exact while the codes stay below 2^53
+  keys = w * (C - 1);
+  member_keys = w * (S - 1);
+  [~, first] = unique(keys, 'first');
+  keep = false(size(keys));
+  keep(first) = true;
+  keep = keep & ~ismember(keys, member_keys);
+  for f = 1:M
+    back = keep & C(f, :) > 1;
+    keep(back) = ismember(keys(back) - w(f), member_keys);
+  end
+  F = C(:, keep)';
+end
+
+% Best time of `reps` runs of `inner` calls each, per call; the two functions
+% alternate, and their results must agree.
+function [ours, base] = time_both(f_ours, f_base, reps, inner)
+  a = f_ours();
+  b = f_base();
+  if ~isequal(a, b)
+    error('compare_lattice:mismatch', 'our result and the baseline differ');
+  end
+  ours = inf;
+  base = inf;
+  for r = 1:reps
+    ours = min(ours, time_loop(f_ours, inner));
+    base = min(base, time_loop(f_base, inner));
+  end
+end
+
+function t = best_time(f, reps, inner)
+  t = inf;
+  for r = 1:reps
+    t = min(t, time_loop(f, inner));
+  end
+end
+
+function t = time_loop(f, inner)
+  t0 = tic;
+  for k = 1:inner
+    y = f();
+  end
+  t = toc(t0) / inner;
+end
