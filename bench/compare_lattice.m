@@ -11,20 +11,20 @@ function rows = compare_lattice()
 % then how lattice_frontier's own time grows with the number of members
 % (no baseline: the literal procedure scans every member for every
 % candidate, which at 10^5 members takes minutes).  Each time is the best of
-% a few runs; ours and the baseline alternate within one run.
+% many single calls; ours and the baseline alternate within one run.
   rows = struct('name', {}, 'ours', {}, 'baseline', {}, 'target', {});
   rand('seed', 42);
 
   % linidx_coords: 4^10 = 2^20 cells, 10^5 random indices.
   dims = 4 * ones(1, 10);
   idx = floor(rand(1e5, 1) * prod(dims)) + 1;
-  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 5, 10);
+  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 30);
   rows(end + 1) = struct('name', 'linidx_coords, 2^20 cells in 10 dims, 10^5 indices', ...
                          'ours', ours, 'baseline', base, 'target', 4);
   % Mixed extents: no power of two among them (no target; shown beside it).
   dims = [7 9 11 13 17 7];
   idx = floor(rand(1e5, 1) * prod(dims)) + 1;
-  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 5, 10);
+  [ours, base] = time_both(@() linidx_coords(dims, idx), @() ind2sub_matrix(dims, idx), 30);
   rows(end + 1) = struct('name', 'linidx_coords, 1072071 cells, mixed extents, 10^5 indices', ...
                          'ours', ours, 'baseline', base, 'target', NaN);
 
@@ -32,14 +32,14 @@ function rows = compare_lattice()
   % sum(p - 1) <= 6, in random order; its frontier is the next layer.
   S = shuffled(graded_set(8, 3003));
   bounds = int32(100 * ones(1, 8));
-  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_octave(S, bounds), 5, 3);
+  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_octave(S, bounds), 20);
   rows(end + 1) = struct('name', 'lattice_frontier_full, 3003 points in 8 dims', ...
                          'ours', ours, 'baseline', base, 'target', 26);
 
   % lattice_mismatch: 10^5 columns of 8 coordinates in 1 ... 4.
   S = int32(floor(rand(8, 1e5) * 4) + 1);
   probe = int32(floor(rand(1, 8) * 4) + 1);
-  [ours, base] = time_both(@() lattice_mismatch(probe, S), @() double(sum(S ~= probe(:), 1)'), 5, 20);
+  [ours, base] = time_both(@() lattice_mismatch(probe, S), @() double(sum(S ~= probe(:), 1)'), 30);
   rows(end + 1) = struct('name', 'lattice_mismatch, 10^5 columns of 8', ...
                          'ours', ours, 'baseline', base, 'target', 6);
 
@@ -48,7 +48,7 @@ function rows = compare_lattice()
   for N = [1e3 1e4 1e5]
     S = shuffled(graded_set(8, N));
     bounds = int32(100 * ones(1, 8));
-    ours = best_time(@() lattice_frontier(S, bounds), 3, max(1, round(1e4 / N)));
+    ours = best_time(@() lattice_frontier(S, bounds), max(3, round(3e5 / N)));
     rows(end + 1) = struct('name', sprintf('lattice_frontier growth, %d points in 8 dims', N), ...
                            'ours', ours, 'baseline', NaN, 'target', NaN);
   end
@@ -107,9 +107,10 @@ function F = frontier_octave(S, bounds)
   F = C(:, keep)';
 end
 
-% Best time of `reps` runs of `inner` calls each, per call; the two functions
-% alternate, and their results must agree.
-function [ours, base] = time_both(f_ours, f_base, reps, inner)
+% Best time of `reps` calls of each function, which alternate; their results
+% must agree.  The best of single calls is the least disturbed by other work
+% on the machine.
+function [ours, base] = time_both(f_ours, f_base, reps)
   a = f_ours();
   b = f_base();
   if ~isequal(a, b)
@@ -118,22 +119,20 @@ function [ours, base] = time_both(f_ours, f_base, reps, inner)
   ours = inf;
   base = inf;
   for r = 1:reps
-    ours = min(ours, time_loop(f_ours, inner));
-    base = min(base, time_loop(f_base, inner));
+    ours = min(ours, time_call(f_ours));
+    base = min(base, time_call(f_base));
   end
 end
 
-function t = best_time(f, reps, inner)
+function t = best_time(f, reps)
   t = inf;
   for r = 1:reps
-    t = min(t, time_loop(f, inner));
+    t = min(t, time_call(f));
   end
 end
 
-function t = time_loop(f, inner)
+function t = time_call(f)
   t0 = tic;
-  for k = 1:inner
-    y = f();
-  end
-  t = toc(t0) / inner;
+  y = f();
+  t = toc(t0);
 end
