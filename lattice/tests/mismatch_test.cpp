@@ -62,4 +62,23 @@ TEST(Mismatch, NearestMatchesLinearScanAndCounts) {
   }
 }
 
+// Counts for every row count from 0 past the fixed-row versions, against
+// the literal loop; extreme values differ from the probe like any other.
+TEST(Mismatch, CountsMatchLiteralForEveryRowCount) {
+  std::mt19937 gen(31);
+  for (int32_t M = 0; M <= 12; ++M)
+    for (int32_t N : {0, 1, 7, 300}) {
+      std::vector<int32_t> set(static_cast<size_t>(M) * N), probe(M);
+      for (int32_t& v : set) v = static_cast<int32_t>(gen() % 3);
+      for (int32_t& v : probe) v = static_cast<int32_t>(gen() % 3);
+      if (M > 0 && N > 0) {
+        set[0] = -2147483647 - 1;
+        set.back() = 2147483647;
+      }
+      std::vector<double> counts(N, -1.0);
+      lattice::mismatch_counts(probe.data(), set.data(), M, N, counts.data());
+      EXPECT_EQ(counts, lattice_ref::mismatch(probe.data(), set.data(), M, N)) << "M=" << M << " N=" << N;
+    }
+}
+
 }  // namespace
