@@ -47,7 +47,7 @@ inline void require_entries(const char* deliverable, const char* condition, cons
 
 // lattice_mismatch and lattice_nearest: an int32 probe with at least one
 // entry per row of an int32 point matrix, in that order.
-enum { IN_PROBE, IN_PROBED_SET };
+enum { IN_PROBE, IN_PROBED_SET, PROBE_INPUT_COUNT };
 inline void require_probe_and_set(const char* deliverable, const mxArray* const prhs[]) {
   require_int32_input(deliverable, prhs[IN_PROBE], IN_PROBE, "probe");
   require_int32_input(deliverable, prhs[IN_PROBED_SET], IN_PROBED_SET, "index_set");

@@ -19,7 +19,8 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   lattice::require_int32_input(DELIVERABLE, prhs[IN_MAXIMA], IN_MAXIMA, "maxima");
   lattice::require_point_matrix(DELIVERABLE, prhs[IN_BLOCKING_SET], "blocking_set");
   const size_t dims = host::rows(prhs[IN_BLOCKING_SET]);
-  lattice::require_entries(DELIVERABLE, "shortCurrent", prhs[IN_CURRENT], dims, "current", "one per row of blocking_set");
+  lattice::require_entries(DELIVERABLE, "shortCurrent", prhs[IN_CURRENT], dims, "current",
+                           "one per row of blocking_set");
   lattice::require_entries(DELIVERABLE, "shortMaxima", prhs[IN_MAXIMA], dims, "maxima", "one per row of blocking_set");
 
   const int32_t M = static_cast<int32_t>(dims);

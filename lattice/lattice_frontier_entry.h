@@ -26,7 +26,8 @@ inline void frontier_entry(const char* deliverable, bool active_only, int nlhs, 
 
   int32_t needed = 0;
   host::CoreFailure failure = host::run_core([&] { needed = bounds_read(set, M, N, active_only); });
-  if (failure.failed) host::fail_for(deliverable, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
+  if (failure.failed)
+    host::fail_for(deliverable, "outOfMemory", "Not enough memory for the search (%s).", failure.text);
   require_entries(deliverable, "shortBounds", prhs[IN_BOUNDS], static_cast<size_t>(needed), "bounds",
                   active_only ? "one per active dimension of index_set" : "one per row of index_set");
 

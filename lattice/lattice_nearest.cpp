@@ -11,7 +11,8 @@ const char* const DELIVERABLE = "lattice_nearest";
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  lattice::require_counts(DELIVERABLE, nrhs, 2, nlhs, OUTPUT_COUNT, "[count, column] = lattice_nearest(probe, index_set)");
+  lattice::require_counts(DELIVERABLE, nrhs, lattice::PROBE_INPUT_COUNT, nlhs, OUTPUT_COUNT,
+                          "[count, column] = lattice_nearest(probe, index_set)");
   lattice::require_probe_and_set(DELIVERABLE, prhs);
   const mxArray* set = prhs[lattice::IN_PROBED_SET];
   const int32_t M = static_cast<int32_t>(host::rows(set));

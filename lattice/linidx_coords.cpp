@@ -35,8 +35,9 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
                    "Extent %zu of dims is %g; every extent must be a positive integer no larger than %d.", where + 1,
                    dims[where], lattice::MAX_CELLS);
   if (check == lattice::GridCheck::too_many_cells)
-    host::fail_for(DELIVERABLE, "tooManyCells", "The grid has more than %d cells (the product passes it at extent %zu).",
-                   lattice::MAX_CELLS, where + 1);
+    host::fail_for(DELIVERABLE, "tooManyCells",
+                   "The grid has more than %d cells (the product passes it at extent %zu).", lattice::MAX_CELLS,
+                   where + 1);
   size_t first = 0;
   if (lattice::indices_outside_grid(idx, m, total, first) > 0)
     host::fail_for(DELIVERABLE, "badIndex", "Index %zu is %g; indices must lie in 1 ... %d.", first + 1, idx[first],
