@@ -4,9 +4,13 @@ function rows = compare_lattice()
 % on the same input and giving the same output (checked with isequal before
 % timing):
 %   linidx_coords          [c{1:n}] = ind2sub(dims, idx); C = [c{:}];
-%   lattice_frontier_full  candidates and members as scalar keys (one number
-%                          per point), ismember and unique(..., 'first'); see
-%                          frontier_octave below
+%   lattice_frontier_full  every (member, dimension) step as one row of a
+%                          candidate matrix, then unique(..., 'rows', 'first')
+%                          and ismember(..., 'rows') for the repeat,
+%                          membership and closure tests (frontier_rows below);
+%                          and the same with each point coded as one number
+%                          (frontier_keys below), which is faster but needs
+%                          the codes to stay below 2^53 (shown, no target)
 %   lattice_mismatch       sum(S ~= probe(:), 1)'
 % then how lattice_frontier's own time grows with the number of members
 % (no baseline: the literal procedure scans every member for every
@@ -32,9 +36,12 @@ function rows = compare_lattice()
   % sum(p - 1) <= 6, in random order; its frontier is the next layer.
   S = shuffled(graded_set(8, 3003));
   bounds = int32(100 * ones(1, 8));
-  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_octave(S, bounds), 20);
+  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_rows(S, bounds), 20);
   rows(end + 1) = struct('name', 'lattice_frontier_full, 3003 points in 8 dims', ...
                          'ours', ours, 'baseline', base, 'target', 26);
+  [ours, base] = time_both(@() lattice_frontier_full(S, bounds), @() frontier_keys(S, bounds), 20);
+  rows(end + 1) = struct('name', 'lattice_frontier_full, 3003 points, baseline coding points', ...
+                         'ours', ours, 'baseline', base, 'target', NaN);
 
   % lattice_mismatch: 10^5 columns of 8 coordinates in 1 ... 4.
   S = int32(floor(rand(8, 1e5) * 4) + 1);
@@ -85,26 +92,49 @@ function S = shuffled(S)
 end
 
 % lattice_frontier_full(S, bounds) the Octave way: every (member, dimension)
-% step at once, each point coded as one number, the repeat, membership and
-% closure tests through unique and ismember on those numbers.
-function F = frontier_octave(S, bounds)
+% step at once as the rows of a candidate matrix, in order of generation
+% (column p, then dimension k), the step kept when it stays at or below the
+% bound; then the first copy of each, not a member, every backward neighbour
+% a member.
+function [C, St] = candidate_rows(S, bounds)
   [M, N] = size(S);
   S = double(S);
-  b = double(bounds(:));
-  C = kron(S, ones(1, M)) + repmat(eye(M), 1, N);   % column p, then dimension k
-  C = C(:, S(:) < repmat(b, N, 1));                 % the step stays at or below the bound
-  w = (max([C(:); S(:)]) + 1) .^ (0:M - 1);         % exact while the codes stay below 2^53
-  keys = w * (C - 1);
-  member_keys = w * (S - 1);
+  C = kron(S, ones(1, M)) + repmat(eye(M), 1, N);
+  C = C(:, S(:) < repmat(double(bounds(:)), N, 1))';
+  St = S';
+end
+
+function F = frontier_rows(S, bounds)
+  [C, St] = candidate_rows(S, bounds);
+  [~, first] = unique(C, 'rows', 'first');
+  keep = false(rows(C), 1);
+  keep(first) = true;
+  keep = keep & ~ismember(C, St, 'rows');
+  for f = 1:columns(C)
+    back = keep & C(:, f) > 1;
+    B = C(back, :);
+    B(:, f) = B(:, f) - 1;
+    keep(back) = ismember(B, St, 'rows');
+  end
+  F = C(keep, :);
+end
+
+% The same with each point coded as one number, exact while the codes stay
+% below 2^53.
+function F = frontier_keys(S, bounds)
+  [C, St] = candidate_rows(S, bounds);
+  w = (max([C(:); St(:)]) + 1) .^ (0:columns(C) - 1)';
+  keys = (C - 1) * w;
+  member_keys = (St - 1) * w;
   [~, first] = unique(keys, 'first');
   keep = false(size(keys));
   keep(first) = true;
   keep = keep & ~ismember(keys, member_keys);
-  for f = 1:M
-    back = keep & C(f, :) > 1;
+  for f = 1:columns(C)
+    back = keep & C(:, f) > 1;
     keep(back) = ismember(keys(back) - w(f), member_keys);
   end
-  F = C(:, keep)';
+  F = C(keep, :);
 end
 
 % Best time of `reps` calls of each function, which alternate; their results
