@@ -46,7 +46,8 @@ function result = demo_bci(varargin)
   if simulated
     % The simulator reads its settings at every open: set the paradigm for
     % this session and put the caller's values back afterwards.
-    env_guard = onCleanup(@() restore_env(save_env({'AMPSIM_PARADIGM', 'AMPSIM_SEED'})));
+    saved = save_env({'AMPSIM_PARADIGM', 'AMPSIM_SEED'});
+    env_guard = onCleanup(@() restore_env(saved));
     setenv('AMPSIM_PARADIGM', 'oddball');
     setenv('AMPSIM_SEED', sprintf('%d', opt.seed));
   end
@@ -57,7 +58,7 @@ function result = demo_bci(varargin)
   % ---- 1. Start the session; an onCleanup stops it on every way out. ----
   printf('Oddball BCI on %s\n', opt.driver);
   s = cell(1, 15);
-  start_log = evalc('[s{:}] = acq_start(opt.driver);');   % the start's step-by-step report, kept quiet
+  evalc('[s{:}] = acq_start(opt.driver);');   % its step-by-step report kept quiet
   session_guard = onCleanup(@() acq_stop(s{1}, s{2}, s{4}, s{7}, s{8}));
   t_session = tic();
   channels = double(s{9});
@@ -77,35 +78,9 @@ function result = demo_bci(varargin)
   codes = zeros(1, columns(eeg));
   count = 0;                 % sweeps received
   lost = 0;                  % sweeps missing from the counter's sequence
-  next_counter = NaN;
+  next_counter = NaN;        % the counter the next sweep must carry
   ptr = s{15};
   epoch_len = round(0.8 * rate);
-
-  function n = receive()
-    % Fetches what has arrived, checks the sweep counter and appends.
-    [chunk, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, ptr);
-    n = columns(chunk);
-    if n == 0
-      return;
-    end
-    if count + n > columns(eeg)
-      error('demo_bci:buffer', 'More sweeps than expected: %d after %.1f s.', count + n, toc(t_session));
-    end
-    if simulated
-      counter = double(typecast(chunk(end, :), 'uint32'));
-      if isnan(next_counter)
-        next_counter = counter(1);
-      end
-      steps = diff([next_counter - 1, counter]);
-      lost += sum(steps(steps > 1) - 1) + sum(steps < 1);
-      next_counter = counter(end) + 1;
-    end
-    uv = floor(double(chunk(3:2 + n_eeg, :)) / 256) * 0.03125;   % upper 24 bits, 31.25 nV per step
-    eeg(:, count + 1:count + n) = uv(montage, :) - mean(uv, 1);
-    status = typecast(chunk(2, :), 'uint32');
-    codes(count + 1:count + n) = double(bitand(bitshift(status, -8), uint32(65535)));
-    count += n;
-  end
 
   % ---- 2. Acquire the training data, reporting once a second. ----
   printf('\nAcquiring %d s of training data:\n', opt.train_seconds);
@@ -113,14 +88,19 @@ function result = demo_bci(varargin)
   reported = [0, 0];                      % time and sweep count of the last report
   while toc(t_session) < opt.train_seconds
     pause(0.02);
-    receive();
-    now = toc(t_session);
-    if now >= next_report
+    [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg);
+    n = columns(uv);
+    eeg(:, count + 1:count + n) = uv;
+    codes(count + 1:count + n) = code;
+    count += n;
+    [lost, next_counter] = count_lost(counter, lost, next_counter, simulated);
+    elapsed = toc(t_session);
+    if elapsed >= next_report
       onsets = find_onsets(codes(1:count));
       printf('  %3d s: %6d sweeps (%4.0f/s), events: %3d (targets: %2d), lost sweeps: %s\n', next_report, count, ...
-             (count - reported(2)) / (now - reported(1)), numel(onsets), sum(codes(onsets) == 2), ...
+             (count - reported(2)) / (elapsed - reported(1)), numel(onsets), sum(codes(onsets) == 2), ...
              lost_text(lost, simulated));
-      reported = [now, count];
+      reported = [elapsed, count];
       next_report += 1;
     end
   end
@@ -160,14 +140,14 @@ function result = demo_bci(varargin)
   d2 = max(sum(Ztrain .^ 2, 1)' + sum(Ztrain .^ 2, 1) - 2 * (Ztrain' * Ztrain), 0);
   sigma = 2 * sqrt(median(d2(d2 > 0)));
   [G, perm] = icf_rbf(Ztrain, sigma, 0.05 * n_train);     % stop at 5 % of the trace left
-  rank = columns(G);
-  map.pivots = Ztrain(:, perm(1:rank) + 1);
-  map.lower = G(1:rank, 1:rank);
-  map.sigma = sigma;
+  kernel_rank = columns(G);
+  feature_map.pivots = Ztrain(:, perm(1:kernel_rank) + 1);
+  feature_map.lower = G(1:kernel_rank, 1:kernel_rank);
+  feature_map.sigma = sigma;
   kmodel = train_model(work, 'kernel', G, labels(train(perm + 1)));
-  kpred = score(kmodel, kernel_map(map, Z(:, heldout)), labels(heldout));
+  kpred = score(kmodel, kernel_map(feature_map, Z(:, heldout)), labels(heldout));
   acc_kernel = balanced_accuracy(labels(heldout), kpred);
-  printf('Kernel classifier (Gaussian kernel, sigma %.1f, rank %d of %d from icf_rbf):\n', sigma, rank, n_train);
+  printf('Kernel classifier (Gaussian kernel, sigma %.1f, rank %d of %d from icf_rbf):\n', sigma, kernel_rank, n_train);
   printf('  held-out balanced accuracy %.2f (chance 0.50)\n', acc_kernel);
 
   % ---- 4. Online: classify each new epoch once its 800 ms are in. ----
@@ -178,10 +158,16 @@ function result = demo_bci(varargin)
   t_online = toc(t_session);
   while toc(t_session) < t_online + opt.online_seconds
     pause(0.005);
-    if receive() == 0
+    [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg);
+    t_arrival = tic();
+    n = columns(uv);
+    if n == 0
       continue;
     end
-    t_arrival = tic();
+    eeg(:, count + 1:count + n) = uv;
+    codes(count + 1:count + n) = code;
+    count += n;
+    [lost, next_counter] = count_lost(counter, lost, next_counter, simulated);
     new = find_onsets(codes(1:count), next_event);
     new = new(new + epoch_len - 1 <= count);
     for onset = new
@@ -217,7 +203,7 @@ function result = demo_bci(varargin)
     lost = NaN;
   end
   result = struct('heldout', acc_heldout, 'online', acc_online, 'kernel', acc_kernel, 'lost', lost, ...
-                  'epochs', numel(heldout) + numel(online_y), 'seconds', toc(t_demo), 'rank', rank, 'figures', {figures});
+                  'epochs', numel(heldout) + numel(online_y), 'seconds', toc(t_demo), 'rank', kernel_rank, 'figures', {figures});
   printf('bci: heldout=%.2f online=%.2f kernel=%.2f lost=%d epochs=%d seconds=%.1f\n', result.heldout, ...
          result.online, result.kernel, result.lost, result.epochs, result.seconds);
   if nargout == 0
@@ -269,9 +255,44 @@ function remove_folder(folder)
   end
 end
 
+% ---- Acquisition ----
+
+% The sweeps that have arrived since the last fetch: the montage's channels
+% in microvolts, re-referenced to the common average of all EEG channels
+% (channels x n), the event codes and the last channel's words (1 x n).
+% (A subfunction, not a nested one: Octave never runs the onCleanup objects
+% of a function that has nested functions, and the session guard must run.)
+function [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg)
+  [chunk, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, ptr);
+  if isempty(chunk)                       % 0 x 0: nothing new
+    [uv, code, counter] = deal(zeros(numel(montage), 0), zeros(1, 0), zeros(1, 0));
+    return;
+  end
+  all_eeg = floor(double(chunk(3:2 + n_eeg, :)) / 256) * 0.03125;   % upper 24 bits, 31.25 nV per step
+  uv = all_eeg(montage, :) - mean(all_eeg, 1);
+  status = typecast(chunk(2, :), 'uint32');
+  code = double(bitand(bitshift(status, -8), uint32(65535)));         % trigger inputs: bits 8 to 23
+  counter = double(typecast(chunk(end, :), 'uint32'));
+end
+
+% Adds the sweeps missing before and among these counters to `lost`; a
+% counter that does not go up counts as a lost sweep too.
+function [lost, next_counter] = count_lost(counter, lost, next_counter, simulated)
+  if ~simulated || isempty(counter)
+    return;
+  end
+  if isnan(next_counter)
+    next_counter = counter(1);
+  end
+  steps = diff([next_counter - 1, counter]);
+  lost += sum(steps(steps > 1) - 1) + sum(steps < 1);
+  next_counter = counter(end) + 1;
+end
+
 % ---- Events, epochs and features ----
 
-% Sweeps (from `from` on) where an event code starts.
+% Sweeps (from `from` on) where an event code 1 (standard) or 2 (target)
+% starts; other codes are not this paradigm's.
 function onsets = find_onsets(codes, from)
   if nargin < 2
     from = 1;
@@ -281,6 +302,7 @@ function onsets = find_onsets(codes, from)
   if from <= 1 && ~isempty(codes) && codes(1) ~= 0
     onsets = [1, onsets];
   end
+  onsets = onsets(codes(onsets) == 1 | codes(onsets) == 2);
 end
 
 % One column per epoch: on each channel, the means over 15 windows of
@@ -301,9 +323,10 @@ function F = features(eeg, onsets, rate)
   end
 end
 
-function g = kernel_map(map, Z)
-  d2 = max(sum(Z .^ 2, 1)' + sum(map.pivots .^ 2, 1) - 2 * (Z' * map.pivots), 0);
-  g = exp(-d2 / (2 * map.sigma ^ 2)) / map.lower';
+% Rows of the low-rank feature map for the columns of Z.
+function g = kernel_map(fm, Z)
+  d2 = max(sum(Z .^ 2, 1)' + sum(fm.pivots .^ 2, 1) - 2 * (Z' * fm.pivots), 0);
+  g = exp(-d2 / (2 * fm.sigma ^ 2)) / fm.lower';
 end
 
 % ---- liblinear ----
@@ -396,7 +419,7 @@ function file = draw_raw(folder, eeg, codes, count, rate, montage)
     plot(((e - 1) / rate) * [1 1], [-gap * (numel(shown) + 0.7), -gap * 0.3], '-', 'color', colours{codes(e)}, ...
          'linewidth', 1.5);
   end
-  every = max(1, round(rate / 256));      % 256 points a second are plenty on paper
+  every = max(1, round(rate / 128));      % 128 points a second are plenty on paper
   for k = 1:numel(shown)
     trace = eeg(shown(k), span);
     plot(t(1:every:end), trace(1:every:end) - mean(trace) - gap * k, 'k', 'linewidth', 0.5);
@@ -409,7 +432,7 @@ function file = draw_raw(folder, eeg, codes, count, rate, montage)
   ylim([-gap * (numel(shown) + 0.8), -gap * 0.2]);
   xlabel('time since the session started (s)');
   ylabel(sprintf('channel (%d \\muV between traces)', gap));
-  title('Raw EEG, common average reference, with the event markers');
+  title(sprintf('Raw EEG with the event markers (EEG %d and %d carry the response, %d and %d do not)', montage(shown)));
   legend([hs, ht], {'standard', 'target'}, 'location', 'northeastoutside');
   file = fullfile(folder, 'bci_raw.png');
   print(h, '-dpngcairo', '-r100', file);
@@ -458,8 +481,8 @@ function file = draw_average(folder, eeg, count, rate, montage, onsets, labels)
   title(sprintf('Averaged responses over EEG %s (%d targets, %d standards)', ...
         strjoin(arrayfun(@num2str, montage(carry), 'UniformOutput', false), ', '), sum(labels == 2), sum(labels == 1)));
   legend({'target', 'standard', 'target - standard'}, 'location', 'northeast');
-  text(t(1) + 10, -1.35, {'baseline: the 100 ms before the event; smoothed by a 100 ms running mean;', ...
-                          'an event comes every 250 ms, so each average also holds its neighbours'' responses'});
+  text(t(1) + 10, -1.3, 'baseline: the 100 ms before the event; smoothed by a 100 ms running mean;');
+  text(t(1) + 10, -1.65, 'an event comes every 250 ms, so each average also holds the responses of its neighbours');
   file = fullfile(folder, 'bci_average.png');
   print(h, '-dpngcairo', '-r100', file);
   close(h);
