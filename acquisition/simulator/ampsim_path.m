@@ -10,8 +10,8 @@ function p = ampsim_path()
 %
 %   The simulator is configured by environment variables read at every
 %   driver open (AMPSIM_STATUS, AMPSIM_RATE, AMPSIM_PARADIGM, AMPSIM_SEED,
-%   ...); see HELP ACQ_START.  DEMO_BCI runs a whole session with its
-%   oddball paradigm.
+%   ...); see HELP ACQ_START.  demo/demo_bci.m runs a whole live session
+%   with its oddball paradigm.
 %
 %   See also ACQ_START, ACQ_FETCH, ACQ_STOP.
   if ispc()
