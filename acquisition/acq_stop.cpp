@@ -15,7 +15,7 @@ using namespace acquisition;
 
 enum { IN_LIBRARY, IN_HANDLE, IN_USB_WRITE, IN_CLOSE, IN_RING, INPUT_COUNT };
 
-uint64_t read_uint64(const mxArray* a) { return *static_cast<const uint64_t*>(mxGetData(a)); }
+void* pointer_in(const mxArray* a) { return reinterpret_cast<void*>(static_cast<uintptr_t>(host::first_of<uint64_t>(a))); }
 
 }  // namespace
 
@@ -26,17 +26,16 @@ extern "C" EEGMEX_EXPORT void mexFunction(int /*nlhs*/, mxArray* /*plhs*/[], int
   // Each value is read as 64 bits: the session scalars must keep the class
   // acq_start gave them.
   for (int k = 0; k < INPUT_COUNT; ++k)
-    if (!host::is_real_uint64(prhs[k]))
-      host::fail("acq_stop:notUint64", "Input %d must be the uint64 scalar that acq_start returned.", k + 1);
+    host::require_uint64("acq_stop", prhs[k], "Input %d must be the uint64 scalar that acq_start returned.", k + 1);
 
-  void* const library = reinterpret_cast<void*>(static_cast<uintptr_t>(read_uint64(prhs[IN_LIBRARY])));
-  void* const handle = reinterpret_cast<void*>(static_cast<uintptr_t>(read_uint64(prhs[IN_HANDLE])));
-  const UsbWriteFn usb_write = from_address<UsbWriteFn>(read_uint64(prhs[IN_USB_WRITE]));
-  const CloseDriverFn close = from_address<CloseDriverFn>(read_uint64(prhs[IN_CLOSE]));
-  void* const ring = reinterpret_cast<void*>(static_cast<uintptr_t>(read_uint64(prhs[IN_RING])));
+  void* const library = pointer_in(prhs[IN_LIBRARY]);
+  void* const handle = pointer_in(prhs[IN_HANDLE]);
+  const UsbWriteFn usb_write = from_address<UsbWriteFn>(host::first_of<uint64_t>(prhs[IN_USB_WRITE]));
+  const CloseDriverFn close = from_address<CloseDriverFn>(host::first_of<uint64_t>(prhs[IN_CLOSE]));
+  void* const ring = pointer_in(prhs[IN_RING]);
   if (!library || !usb_write || !close)
-    host::fail("acq_stop:nullAddress", "The library handle and the USB_WRITE and CLOSE_DRIVER_ASYNC addresses "
-                                       "must not be 0.");
+    host::fail_for("acq_stop", "nullAddress",
+                   "The library handle and the USB_WRITE and CLOSE_DRIVER_ASYNC addresses must not be 0.");
 
   // Every release runs; the warnings come after them, in the order the
   // problems occurred, so that a warning turned into an error cannot leave
