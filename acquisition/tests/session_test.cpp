@@ -2,9 +2,12 @@
 // start, fetch and stop, the failures the simulator can provoke with the
 // releases seen in its call log, the time-outs and the argument messages.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -270,6 +273,33 @@ TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   }
   auto r = start("/nonexistent/libdriver.so");
   EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.");
+}
+
+TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  const std::string fifo = ::testing::TempDir() + "acq_fifo_" + std::to_string(getpid()) + ".so";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Should the loader open the FIFO, it blocks until a writer comes: this
+  // writer then ends the wait after a few seconds, so that the test fails
+  // instead of hanging.
+  std::atomic<bool> done{false};
+  std::thread rescue([&] {
+    for (int k = 0; k < 100 && !done; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (done) return;
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  for (const std::string& path : {fifo, ::testing::TempDir(), std::string("/dev/null")}) {
+    auto r = start(path.c_str());
+    EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.") << path;
+    EXPECT_EQ(r.error_id, "");
+    EXPECT_EQ(r.printed, "Loading BioSemi driver dll...\n");
+  }
+  done = true;
+  rescue.join();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
+  std::remove(fifo.c_str());
 }
 
 TEST_F(Simulator, LowBatteryWarnsAndTheStartCompletes) {
