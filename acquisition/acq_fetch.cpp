@@ -5,7 +5,9 @@
 
 #include "acquisition/driver.h"
 #include "acquisition/ring.h"
+#include "acquisition/session_entry.h"
 #include "acquisition/session_scalars.h"
+#include "acquisition/sessions.h"
 #include "host/mexhost.h"
 
 namespace {
@@ -23,9 +25,56 @@ mxArray* make_int32(size_t m, size_t n) {
   return mxCreateNumericArray(2, dims, mxINT32_CLASS, mxREAL);
 }
 
+// Scalars that do not name a live session are refused before any of them
+// is used as an address.
+[[noreturn]] void refuse(SessionMatch match, const SessionRecord& session, int32_t channels) {
+  const Text outputs = output_numbers(FETCH_INPUTS, 5);
+  switch (match) {
+    case SessionMatch::other_handle:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 2, the driver handle, is not that of %s, whose ring input 4 names. Pass outputs %s of "
+                     "one acq_start.",
+                     describe(session).text, outputs.text);
+    case SessionMatch::other_function:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 3 is not the READ_POINTER address of %s, whose ring input 4 names. Pass outputs %s of "
+                     "one acq_start.",
+                     describe(session).text, outputs.text);
+    case SessionMatch::other_channels:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 5, the channel count, is %d, but %s has %d channels. Pass outputs %s of acq_start (output "
+                     "10 is the sampling rate).",
+                     channels, describe(session).text, session.channels, outputs.text);
+    default:
+      host::fail_for("acq_fetch", "noSession",
+                     "The inputs do not name a live acquisition session of this process: it was stopped or never "
+                     "started, or these are not outputs %s of acq_start. acq_stop_all() stops every live session.",
+                     outputs.text);
+  }
+}
+
+// A fetch later than the ring can hold: the driver has written over sweeps
+// that were never fetched, and the fetch reckons the new sweeps modulo the
+// ring, so it returns only the newest part of what arrived.  What it does
+// not return is lost; the data are returned all the same.
+void warn_if_late(const SessionRecord& session, int64_t now_ns, int32_t returned_sweeps) {
+  if (session.rate <= 0) return;
+  const double elapsed = static_cast<double>(now_ns - session.last_fetch_ns) / 1e9;
+  if (elapsed * session.rate < RING_SWEEPS) return;
+  const double returned = static_cast<double>(returned_sweeps > 0 ? returned_sweeps : 0) / session.rate;
+  const double lost = elapsed > returned ? elapsed - returned : 0.0;
+  mexWarnMsgIdAndTxt("acq_fetch:dataLost",
+                     "About %.2f s of data were lost: %.2f s passed since the previous fetch of %s, more than its "
+                     "ring holds (%d sweeps, %.2f s), and this fetch returns only the last %.2f s. Fetch at least "
+                     "once every %.2f s.",
+                     lost, elapsed, describe(session).text, RING_SWEEPS, static_cast<double>(RING_SWEEPS) / session.rate,
+                     returned, static_cast<double>(RING_SWEEPS) / session.rate);
+}
+
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  attach_to_host();
   if (nrhs != INPUT_COUNT) host::fail_text("Six input arguments required.");
   for (int k = 0; k < INPUT_COUNT; ++k)
     if (host::numel(prhs[k]) != 1) host::fail_text("All inputs must be scalars.");
@@ -58,6 +107,11 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
                    "The last pointer %d is not a whole number of sweeps (%d bytes) between 0 and %d.", last,
                    sweep_bytes, ring_bytes);
 
+  SessionRecord session;
+  const SessionMatch match = match_fetch(handle, read_pointer, ring, channels, session);
+  if (match != SessionMatch::live) refuse(match, session, channels);
+  const int64_t now = session_clock_ns();
+
   uint32_t word = 0;
   int32_t p = last;
   if (read_pointer(handle, &word) != 0) {
@@ -70,6 +124,8 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   }
 
   const FetchPlan plan = plan_fetch(p, last, sweep_bytes, ring_bytes);
+  warn_if_late(session, now, plan.sweeps);
+  note_fetch(ring, now);
   if (plan.sweeps < 0) {
     plhs[OUT_DATA] = make_int32(0, 0);
   } else {

@@ -4,8 +4,11 @@
 // probe ring, restarts the driver with a session ring sized for the decoded
 // layout and hands the session back as fifteen scalars.
 #include <cstdint>
+#include <cstring>
 
+#include "acquisition/session_entry.h"
 #include "acquisition/session_scalars.h"
+#include "acquisition/sessions.h"
 #include "acquisition/start.h"
 #include "host/mexhost.h"
 
@@ -42,9 +45,31 @@ struct ReleaseIfWarningEndsCall {
 
 uint64_t address_value(const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
 
+// The running session as the record keeps it; a path too long for the
+// record keeps its end, where the file name is.
+SessionRecord session_of(const StartHeld& held, const AmplifierStatus& status, const char* path) {
+  SessionRecord s;
+  s.library = held.library;
+  s.driver = held.driver;
+  s.handle = held.handle;
+  s.ring = held.ring;
+  s.ring_bytes = held.ring_bytes;
+  s.channels = static_cast<int32_t>(status.layout.total);
+  s.rate = static_cast<int32_t>(status.sampling_rate);
+  const size_t length = std::strlen(path);
+  if (length <= static_cast<size_t>(SESSION_PATH_CHARS)) {
+    std::memcpy(s.path, path, length + 1);
+  } else {
+    std::memcpy(s.path, "...", 3);
+    std::memcpy(s.path + 3, path + length - (SESSION_PATH_CHARS - 3), SESSION_PATH_CHARS - 3 + 1);
+  }
+  return s;
+}
+
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  attach_to_host();
   if (nrhs != 1) host::fail_text("One input argument required.");
   if (nlhs != SESSION_SCALARS) host::fail_text("15 output arguments required.");
   if (!mxIsChar(prhs[IN_PATH]) || host::rows(prhs[IN_PATH]) != 1 || host::cols(prhs[IN_PATH]) <= 4)
@@ -60,6 +85,17 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   StartHeld held;
   AmplifierStatus status;
   if (const char* message = load_driver(path, held, print_to_host)) give_up(held, message);
+  // A library with a live session would refuse a second connection; say
+  // which session holds it instead.  The load above only counted one more
+  // reference to the library, which the release gives back.
+  SessionRecord live;
+  if (find_session_by_library(held.library, live)) {
+    release_start(held);
+    host::fail_for("acq_start", "alreadyOpen",
+                   "The driver library already has a live acquisition %s. Stop it first: acq_stop with its "
+                   "scalars (outputs %s of acq_start), or acq_stop_all() if they are lost.",
+                   describe(live).text, output_numbers(STOP_INPUTS, 5).text);
+  }
   if (const char* message = probe_amplifier(held, status, print_to_host)) give_up(held, message);
   if (status.battery_low) {
     ReleaseIfWarningEndsCall guard{held};
@@ -70,6 +106,14 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   if (const char* message = restart_driver(held, status, print_to_host)) give_up(held, message);
 
   mexPrintf("Setting up MATLAB return variables...\n");
+  // Recorded before the outputs are made: should making them fail, the
+  // session is still known, and acq_stop_all or the exit hook stop it.
+  SessionRecord session = session_of(held, status, path);
+  if (!add_session(session)) {
+    release_start(held);
+    host::fail_for("acq_start", "tooManySessions", "%d acquisition sessions are live already; stop one first.",
+                   MAX_SESSIONS);
+  }
   const ChannelLayout& layout = status.layout;
   plhs[SESSION_LIBRARY] = host::scalar_out<uint64_t>(address_value(held.library));
   plhs[SESSION_DRIVER] = host::scalar_out<uint64_t>(address_value(held.handle));
