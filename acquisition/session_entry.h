@@ -10,6 +10,9 @@
 #include "acquisition/sessions.h"
 #include "host/mexhost.h"
 
+// Internal linkage on purpose: every module has its own copy of these, and
+// the address of its own exit hook is the token by which the record counts
+// the loaded modules.
 namespace {
 
 // Registered with the host by every acquisition module; runs when the host
