@@ -100,16 +100,17 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   if (channels < 1 || channels > MAX_CHANNELS)
     host::fail_for("acq_fetch", "badChannelCount", "The channel count must be between 1 and %d (it is %d).",
                    MAX_CHANNELS, channels);
+  // The session first: another int32 where the channel count goes (the
+  // sampling rate) is named as such, not as a pointer that does not fit.
+  SessionRecord session;
+  const SessionMatch match = match_fetch(handle, read_pointer, ring, channels, session);
+  if (match != SessionMatch::live) refuse(match, session, channels);
   const int32_t sweep_bytes = channels * 4;
   const int32_t ring_bytes = sweep_bytes * RING_SWEEPS;
   if (last < 0 || last > ring_bytes || last % sweep_bytes != 0)
     host::fail_for("acq_fetch", "badPointer",
                    "The last pointer %d is not a whole number of sweeps (%d bytes) between 0 and %d.", last,
                    sweep_bytes, ring_bytes);
-
-  SessionRecord session;
-  const SessionMatch match = match_fetch(handle, read_pointer, ring, channels, session);
-  if (match != SessionMatch::live) refuse(match, session, channels);
   const int64_t now = session_clock_ns();
 
   uint32_t word = 0;

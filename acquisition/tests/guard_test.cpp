@@ -30,8 +30,8 @@ class Guards : public Simulator {};
 const Log kShutdown = {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"};
 
 // acq_fetch with the session's scalars, one of them replaced.
-standin::Result fetch_with(const standin::Result& s, int input, const mxArray* value) {
-  Array pointer = standin::int32(1, 1, {0});
+standin::Result fetch_with(const standin::Result& s, int input, const mxArray* value, int32_t last = 0) {
+  Array pointer = standin::int32(1, 1, {last});
   std::vector<const mxArray*> in;
   for (int k = 0; k < 5; ++k) in.push_back(s.out(FETCH_INPUTS[k]));
   in.push_back(pointer.get());
@@ -92,6 +92,9 @@ TEST_F(Guards, ScalarsOfAnotherSessionOrSwappedAreRefused) {
   eegtest::expect_error(f, "acq_fetch:noSession");
   EXPECT_TRUE(contains(f.error_text, "Input 5, the channel count, is 2048, but session ")) << f.error_text;
   EXPECT_TRUE(contains(f.error_text, "has 282 channels")) << f.error_text;
+  // ... also with a pointer that is a whole number of the session's sweeps
+  // but not of 2048-word ones.
+  eegtest::expect_error(fetch_with(s, 4, s.out(SESSION_RATE), 282 * 4 * 3), "acq_fetch:noSession");
   // Another driver handle; another function where READ_POINTER goes.
   Array other = standin::uint64(1, 1, {0x1000});
   eegtest::expect_error(fetch_with(s, 1, other.get()), "acq_fetch:noSession");
