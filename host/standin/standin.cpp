@@ -41,6 +41,7 @@ struct HostError : std::runtime_error {
 struct CallState {
   bool active = false;
   std::string module;
+  std::string path;  // of the module called
   std::string printed;
   std::vector<standin::Warning> warnings;
   int raise_count = 0;
@@ -180,16 +181,29 @@ mxArray* transpose(const mxArray* a) {
 
 using MexFunction = void (*)(int, mxArray**, int, const mxArray**);
 
-MexFunction load(const std::string& module) {
-  static std::map<std::string, MexFunction> loaded;
-  std::string path = module.find('/') == std::string::npos ? standin::module_dir() + "/" + module + ".so" : module;
-  auto it = loaded.find(path);
-  if (it != loaded.end()) return it->second;
+struct Module {
+  void* handle = nullptr;
+  MexFunction fn = nullptr;
+  void (*at_exit)() = nullptr;  // registered with mexAtExit
+};
+
+std::map<std::string, Module>& loaded_modules() {
+  static std::map<std::string, Module> loaded;
+  return loaded;
+}
+
+std::string module_path(const std::string& module) {
+  return module.find('/') == std::string::npos ? standin::module_dir() + "/" + module + ".so" : module;
+}
+
+MexFunction load(const std::string& path) {
+  auto it = loaded_modules().find(path);
+  if (it != loaded_modules().end()) return it->second.fn;
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + ": " + dlerror());
   auto fn = reinterpret_cast<MexFunction>(dlsym(handle, "mexFunction"));
   if (!fn) throw std::runtime_error("stand-in host: no exported mexFunction in " + path);
-  loaded[path] = fn;
+  loaded_modules()[path] = Module{handle, fn, nullptr};
   return fn;
 }
 
@@ -533,6 +547,12 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
 
 const char* mexFunctionName(void) { return g_call.module.c_str(); }
 
+int mexAtExit(void (*exit_fcn)(void)) {
+  auto it = loaded_modules().find(g_call.path);
+  if (g_call.active && it != loaded_modules().end()) it->second.at_exit = exit_fcn;
+  return 0;
+}
+
 }  // extern "C"
 
 namespace standin {
@@ -546,8 +566,17 @@ std::string module_dir() {
 #endif
 }
 
+void clear_modules() {
+  for (auto& entry : loaded_modules()) {
+    if (entry.second.at_exit) entry.second.at_exit();
+    dlclose(entry.second.handle);
+  }
+  loaded_modules().clear();
+}
+
 Result call(const std::string& module, int nlhs, const std::vector<const mxArray*>& inputs) {
-  MexFunction fn = load(module);
+  const std::string path = module_path(module);
+  MexFunction fn = load(path);
   Result r;
   std::vector<Array> snapshots;
   for (const mxArray* in : inputs) snapshots.emplace_back(mxDuplicateArray(in));
@@ -561,6 +590,7 @@ Result call(const std::string& module, int nlhs, const std::vector<const mxArray
   g_call = CallState();
   g_call.active = true;
   g_call.module = module;
+  g_call.path = path;
   g_created.clear();
   bool ended_by_error = false;
   try {
