@@ -137,11 +137,11 @@ function F = frontier_keys(S, bounds)
   F = C(keep, :);
 end
 
-% Best time of `reps` calls of each function, each timed call right after an
-% untimed one of the same kind (so that it finds the caches as a run of its
-% own calls leaves them); the two functions alternate, and their results
-% must agree.  The best of single calls is the least disturbed by other
-% work on the machine.
+% Best time of `reps` single calls of each function, the two alternating;
+% their results must agree.  The best of single calls is the least disturbed
+% by other work on the machine.  (A call timed right after another of its
+% own kind took up to five times as long with an 8 MB result, for either
+% function: the host's memory handling, not the computation.)
 function [ours, base] = time_both(f_ours, f_base, reps)
   a = f_ours();
   b = f_base();
@@ -164,7 +164,6 @@ function t = best_time(f, reps)
 end
 
 function t = time_call(f)
-  y = f();
   t0 = tic;
   y = f();
   t = toc(t0);

@@ -33,10 +33,9 @@ function rows = compare_packed()
   end
 end
 
-% A call timed right after an untimed one of the same kind; the best of
-% single calls is the least disturbed by other work on the machine.
+% The best of single calls is the least disturbed by other work on the
+% machine.
 function t = time_call(f)
-  y = f();
   t0 = tic;
   y = f();
   t = toc(t0);
