@@ -13,7 +13,7 @@ FUZZ_WILD    ?= 0
 # make soak: seconds of fetching at 610 channels x 16384 Hz, then start/stop cycles.
 SOAK_SECONDS ?= 600
 SOAK_CYCLES  ?= 200
-APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
+APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
 .PHONY: deps build test asan-build test-asan fuzz soak demo bench clean
