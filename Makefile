@@ -5,11 +5,11 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 # make fuzz: calls in all, shared out among the seeds; the limit of one call
 # in seconds; FUZZ_WILD=1 also gives acq_fetch/acq_stop scalars that name no
-# live session (to be turned on once they refuse those).
+# live session (random addresses, stopped sessions), which they must refuse.
 FUZZ_CALLS   ?= 20000
 FUZZ_SEEDS   ?= 1 2 3 4 5 6 7 8 9 10
 FUZZ_TIMEOUT ?= 20
-FUZZ_WILD    ?= 0
+FUZZ_WILD    ?= 1
 # make soak: seconds of fetching at 610 channels x 16384 Hz, then start/stop cycles.
 SOAK_SECONDS ?= 600
 SOAK_CYCLES  ?= 200

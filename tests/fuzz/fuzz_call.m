@@ -14,7 +14,7 @@ function c = fuzz_call(seed, k, ctx)
 % replace (fuzz_run applies it to the live session's scalars).
   rand('state', seed * 1000003 + k);
   randn('state', seed * 1000003 + k);
-  names = {'acq_start', 'acq_fetch', 'acq_stop', 'gram_square', 'gram_pair', 'linmodel_score', ...
+  names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'gram_square', 'gram_pair', 'linmodel_score', ...
            'icf_rbf', 'icf_dotpower', 'icf_ortho', 'icf_matrix', 'linidx_coords', 'lattice_frontier', ...
            'lattice_frontier_full', 'lattice_extend', 'lattice_mismatch', 'lattice_nearest', ...
            'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32'};
@@ -23,6 +23,9 @@ function c = fuzz_call(seed, k, ctx)
   switch c.name
     case 'acq_start',             c = acq_start_call(c, ctx);
     case {'acq_fetch', 'acq_stop'}, c = acq_session_call(c, ctx);
+    case 'acq_stop_all'
+      % Mostly refused, so that sessions live long enough to be fetched from.
+      c = finish(c, repmat({fuzz_value()}, 1, rand < 0.7), 0, ri(0, 1));
     case {'gram_square', 'gram_pair'}, c = gram_call(c);
     case 'linmodel_score',        c = linmodel_call(c);
     case 'icf_rbf',  c = finish(c, {data(), width(), tol(), count()}, 3, 2);
@@ -294,7 +297,10 @@ function c = acq_session_call(c, ctx)
   nin = 5 + fetch;
   args = arrayfun(@(j) fuzz_value(), 1:nin, 'UniformOutput', false);
   if rand < 0.5
-    args(2:nin - 2 * fetch) = num2cell(uint64(zeros(1, nin - 1 - 2 * fetch)));
+    % Scalars of the right classes; their addresses arbitrary only when wild.
+    for j = 1:nin - 2 * fetch
+      args{j} = pick({uint64(1), uint64(4096), intmax('uint64'), uint64(0xdeadbeef), uint64(2^40), uint64(0)});
+    end
     if fetch, args(5:6) = {int32(282), int32(0)}; end
   end
   c = finish(c, args, nin, 2 * fetch);

@@ -49,8 +49,13 @@ function fuzz_run(seed, first, last, logfile, workdir, wild)
   if ~isempty(session)
     fprintf(log, 'CALL %d %d acq_stop of the session still live after the last call\n', seed, last);
     fflush(log);
-    acq_stop(session.s{1}, session.s{2}, session.s{4}, session.s{7}, session.s{8});
-    fprintf(log, 'RET %d %d 0 acq_stop valid ok\n', seed, last);
+    try
+      acq_stop(session.s{1}, session.s{2}, session.s{4}, session.s{7}, session.s{8});
+      outcome = 'ok';
+    catch err
+      outcome = err.identifier;   % a stale stop may have ended it
+    end
+    fprintf(log, 'RET %d %d 0 acq_stop valid %s\n', seed, last, outcome);
   end
   fprintf(log, 'END %d %d %d\n', seed, first, last);
   fclose(log);
@@ -147,10 +152,14 @@ function [session, stale] = track_session(c, use, outcome, out, session, stale)
     end
   elseif strcmp(use, 'valid acq_fetch') && strcmp(outcome, 'ok')
     session.last = out{2};
-  elseif strcmp(use, 'valid acq_stop')
+  elseif strcmp(use, 'valid acq_stop') || (strcmp(c.name, 'acq_stop_all') && strcmp(outcome, 'ok'))
     % The stop runs through whatever happens after it (an error for an output
     % it does not give): the session has ended.
-    stale = session;
+    if ~isempty(session), stale = session; end
+    session = [];
+  elseif strcmp(use, 'stale') && strcmp(c.name, 'acq_stop') && strcmp(outcome, 'ok')
+    % The stopped session's scalars can name the live one (the library
+    % loaded at the same address, the ring allocated at the same place).
     session = [];
   end
 end

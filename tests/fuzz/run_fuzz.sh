@@ -7,8 +7,10 @@
 #
 # CALLS calls in all, shared out among the SEEDS; TIMEOUT seconds is the
 # limit of one call.  WILD=1 also gives acq_fetch and acq_stop scalars that
-# name no live session (until they refuse those, such calls read or call
-# wild addresses by design).
+# name no live session (random addresses, a stopped session's scalars),
+# which their session guards must refuse; WILD=0 (the default) gives them
+# only zero addresses and the live session's scalars, mutated in ways they
+# refuse without the guards.
 #
 # A call passes when it returns or raises a host error.  A finding is a call
 # that kills the host, hangs past the limit, or makes a sanitizer report
