@@ -38,8 +38,13 @@ test-asan: deps
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"
 
+# The C++ benchmarks (ratios against the literal procedures), then the table
+# against the Octave baselines on OpenBLAS, which a user who cares about
+# speed has installed.
 bench: build
+	@$(MAKE) --no-print-directory deps APT_PACKAGES=libopenblas0-pthread
 	@for b in $(BUILD)/bench/*; do echo "== $$b"; $$b || exit 1; done
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
