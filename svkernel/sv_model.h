@@ -3,16 +3,16 @@
 // struct field by field, mexToDoc turns every row of a double matrix into a
 // feature list.  All records are placed in blocks of the call's registry.
 //
-// The routines here are named in lower camel case, unlike the rest of the
-// project, because their names are part of the messages users see and
-// search for ("Error: restoreArray returned NULL array to restoreValue",
-// "WARNING: mexToDoc : mxData is NULL"): a routine and the messages that
-// name it read alike.
+// This subsystem's routines (here, in registry.h and in kernel.h) are named
+// in lower camel case, unlike the rest of the project, because some of their
+// names are part of the messages users see and search for ("Error:
+// restoreArray returned NULL array to restoreValue", "WARNING: mexToDoc :
+// mxData is NULL"): a routine and the messages that name it read alike.
 //
 // Fixed messages are raised without identifier; input the conversion could
 // not read safely (a field of another class than double, sizes past the
 // signed 32-bit counters) gets "<deliverable>:<condition>", checked before
-// anything is sized after it.
+// anything is allocated for it.
 #pragma once
 
 #include <cstdint>
