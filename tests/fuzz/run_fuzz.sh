@@ -52,12 +52,14 @@ mkfifo "$work/fifo.so"
 # malloc fails under a limit on the address space, which AddressSanitizer's
 # shadow memory rules out), and a process above 3 GB resident is stopped
 # with a report.
+# Only octave-cli gets them (env execs it, so its process id is octave's).
 asan=$(readlink -f "$(gcc -print-file-name=libasan.so)")
 ubsan=$(readlink -f "$(gcc -print-file-name=libubsan.so)")
-export LD_PRELOAD="$asan:$ubsan"
-export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:allocator_may_return_null=1:max_allocation_size_mb=2048:hard_rss_limit_mb=3072:allow_user_segv_handler=0:handle_abort=1:print_summary=1"
-export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
-octave=(octave-cli --no-history --no-init-file --quiet --no-window-system)
+preload="$asan:$ubsan"
+octave=(env "LD_PRELOAD=$preload"
+        "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1:max_allocation_size_mb=2048:hard_rss_limit_mb=3072:allow_user_segv_handler=0:handle_abort=1"
+        "UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1"
+        octave-cli --no-history --no-init-file --quiet --no-window-system)
 report_pattern='ERROR: AddressSanitizer|runtime error:|ERROR: LeakSanitizer|AddressSanitizer:DEADLYSIGNAL|SUMMARY: (Address|UndefinedBehavior)Sanitizer'
 
 # 1. The canary: the sanitizers must report a deliberate fault of each kind.
@@ -150,7 +152,7 @@ for seed in "${seeds[@]}"; do
     {
       echo "== finding $findings: $kind"
       echo "$last_call"
-      echo "   replay: LD_PRELOAD=$LD_PRELOAD ASAN_OPTIONS=detect_leaks=0 octave-cli --eval \"addpath('$mexdir', '$here'); fuzz_replay($seed, $k, '$work', true)\""
+      echo "   replay: LD_PRELOAD=$preload ASAN_OPTIONS=detect_leaks=0 octave-cli --eval \"addpath('$mexdir', '$here'); fuzz_replay($seed, $k, '$work', true)\""
       grep -E -A 25 "$report_pattern|fatal:|panic" "$err" | head -n 40 | sed 's/^/   | /'
       echo
     } >>"$work/findings.txt"
