@@ -21,7 +21,9 @@
 #define EEGMEX_EXPORT __attribute__((visibility("default")))
 #endif
 
-#if defined(EEGMEX_HOST_OCTAVE)
+// Octave's mex.h defines HAVE_OCTAVE, so every way of building for Octave
+// (CMake, mkoctfile --mex, Octave's own mex) gets this without a flag.
+#if defined(HAVE_OCTAVE)
 // Octave has no mxGetNChars: copy the characters with mxGetString, which
 // stops at buflen - 1 characters and terminates the text.
 inline void mxGetNChars(const mxArray* a, char* buf, mwSize buflen) { mxGetString(a, buf, buflen); }
