@@ -1,4 +1,5 @@
 # Front door: make build | make test | make demo | make bench
+#             make package (the Octave package) | make test-windows
 # Each target first installs the Debian packages that are missing.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -6,7 +7,7 @@ JOBS       ?= $(shell nproc)
 APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build test test-asan demo bench clean
+.PHONY: deps build build-lists test test-asan test-package test-inhost demo bench package clean
 
 deps:
 	@missing=""; \
@@ -24,16 +25,32 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The build lists that the package and eegmex_build.m read, refreshed from
+# the CMakeLists.txt files (the build_lists_current test says when).
+build-lists: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cp $(BUILD)/eegmex_sources.mk eegmex_sources.mk
+
 # All tests: the stand-in and Octave tests of the release build, then the
 # stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-package
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The Octave package eegmex-<version>.tar.gz, for pkg install.
+package: deps
+	package/make_package.sh . $(BUILD)
+
+# Installs the package in a temporary prefix, uses it, runs pkg test on it
+# and uninstalls it.
+test-package: package
+	package/test_package.sh $(BUILD)/eegmex-$$(sed -n 's/^EEGMEX_VERSION := //p' eegmex_sources.mk).tar.gz
 
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"
