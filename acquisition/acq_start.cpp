@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "acquisition/driver.h"
-#include "acquisition/dynlib.h"
+#include "host/dynlib.h"
 #include "acquisition/ring.h"
 #include "acquisition/status.h"
 #include "host/mexhost.h"

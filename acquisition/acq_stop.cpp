@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "acquisition/driver.h"
-#include "acquisition/dynlib.h"
+#include "host/dynlib.h"
 #include "host/mexhost.h"
 
 namespace {
