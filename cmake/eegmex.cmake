@@ -30,6 +30,12 @@ set(EEGMEX_MEX_DIR ${CMAKE_BINARY_DIR}/mex)
 set(EEGMEX_STANDIN_DIR ${CMAKE_BINARY_DIR}/standin)
 set(EEGMEX_BENCH_DIR ${CMAKE_BINARY_DIR}/bench)
 file(MAKE_DIRECTORY ${EEGMEX_MEX_DIR} ${EEGMEX_STANDIN_DIR})
+# Stand-in modules carry the platform's shared-library suffix (.so, .dll).
+if(WIN32)
+  set(EEGMEX_MODULE_SUFFIX .dll)
+else()
+  set(EEGMEX_MODULE_SUFFIX .so)
+endif()
 
 # Results are fixed to the last bit by the stated accumulation orders: no
 # contraction into fused multiply-adds, no fast-math, anywhere.
@@ -84,7 +90,7 @@ function(eegmex_mex name)
   add_library(${name}_standin MODULE ${A_SOURCE})
   target_include_directories(${name}_standin PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name}_standin PRIVATE ${A_LIBS} eegmex_standin)
-  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX ".so"
+  set_target_properties(${name}_standin PROPERTIES OUTPUT_NAME ${name} PREFIX "" SUFFIX ${EEGMEX_MODULE_SUFFIX}
                         LIBRARY_OUTPUT_DIRECTORY ${EEGMEX_STANDIN_DIR})
   set_property(DIRECTORY APPEND PROPERTY EEGMEX_DELIVERABLES ${name})
   get_filename_component(_source ${A_SOURCE} ABSOLUTE)

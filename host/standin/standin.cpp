@@ -4,7 +4,9 @@
 // call it only from the thread that entered mexFunction.
 #include "standin.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "host/dynlib.h"
 
 struct mxArray_tag {
   mxClassID cls = mxDOUBLE_CLASS;
@@ -179,14 +183,32 @@ mxArray* transpose(const mxArray* a) {
 
 using MexFunction = void (*)(int, mxArray**, int, const mxArray**);
 
+// Modules are built with the platform's shared-library suffix.
+#if defined(_WIN32)
+const char* const kModuleSuffix = ".dll";
+#else
+const char* const kModuleSuffix = ".so";
+#endif
+
+// Why the last load failed, where the platform says.
+std::string load_error() {
+#if defined(_WIN32)
+  return "";
+#else
+  const char* e = dlerror();
+  return e ? std::string(": ") + e : "";
+#endif
+}
+
 MexFunction load(const std::string& module) {
   static std::map<std::string, MexFunction> loaded;
-  std::string path = module.find('/') == std::string::npos ? standin::module_dir() + "/" + module + ".so" : module;
+  const bool is_path = module.find_first_of("/\\") != std::string::npos;
+  std::string path = is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
   auto it = loaded.find(path);
   if (it != loaded.end()) return it->second;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + ": " + dlerror());
-  auto fn = reinterpret_cast<MexFunction>(dlsym(handle, "mexFunction"));
+  void* handle = acquisition::load_library(path.c_str());
+  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + load_error());
+  auto fn = reinterpret_cast<MexFunction>(acquisition::find_export(handle, "mexFunction"));
   if (!fn) throw std::runtime_error("stand-in host: no exported mexFunction in " + path);
   loaded[path] = fn;
   return fn;
