@@ -29,7 +29,11 @@
 inline void mxGetNChars(const mxArray* a, char* buf, mwSize buflen) { mxGetString(a, buf, buflen); }
 #endif
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats with its own C99 printf (%zu included), not
+// with the system's: check the formats against that one.
+#define EEGMEX_PRINTF(fmt_pos, args_pos) __attribute__((format(gnu_printf, fmt_pos, args_pos)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define EEGMEX_PRINTF(fmt_pos, args_pos) __attribute__((format(printf, fmt_pos, args_pos)))
 #else
 #define EEGMEX_PRINTF(fmt_pos, args_pos)
