@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +27,19 @@ using standin::Array;
 using Log = std::vector<std::string>;
 
 const char* const kLibrary = AMPSIM_LIBRARY;
+
+#if defined(_WIN32)
+// Windows has no setenv: set the variable in the process environment (where
+// the simulator reads it) and in the C runtime's copy alike.
+void setenv(const char* name, const char* value, int) {
+  SetEnvironmentVariableA(name, value);
+  _putenv_s(name, value);
+}
+void unsetenv(const char* name) {
+  SetEnvironmentVariableA(name, nullptr);
+  _putenv_s(name, "");
+}
+#endif
 
 // Sets simulator variables for one test and clears them afterwards; every
 // test gets its own call log.
@@ -77,6 +94,14 @@ int32_t int32_out(const standin::Result& r, size_t k) { return standin::int32s(r
 long heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
   return 0;  // the sanitizer's allocator keeps its own books; LeakSanitizer checks instead
+#elif defined(_WIN32)
+  // The C runtime's heap, walked block by block.
+  long used = 0;
+  _HEAPINFO entry;
+  entry._pentry = nullptr;
+  while (_heapwalk(&entry) == _HEAPOK)
+    if (entry._useflag == _USEDENTRY) used += static_cast<long>(entry._size);
+  return used;
 #else
   struct mallinfo2 m = mallinfo2();
   return static_cast<long>(m.uordblks + m.hblkhd);
@@ -86,6 +111,21 @@ long heap_in_use() {
 constexpr long kRingLeftBehind = 1 << 20;
 
 // Threads of this process, and whether the simulator is mapped into it.
+#if defined(_WIN32)
+size_t thread_count() {
+  size_t n = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    n += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+  CloseHandle(snapshot);
+  return n;
+}
+bool simulator_loaded() {
+  return GetModuleHandleA(std::filesystem::path(kLibrary).filename().string().c_str()) != nullptr;
+}
+#else
 size_t thread_count() {
   size_t n = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
@@ -97,6 +137,7 @@ bool simulator_loaded() {
     if (line.find("libampsim.so") != std::string::npos) return true;
   return false;
 }
+#endif
 
 const Log kProbe = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
                     "USB_WRITE enable ok", "READ_POINTER ok"};
@@ -257,11 +298,17 @@ TEST_F(Simulator, SpeedModeErrorComesAfterTheStatusLines) {
   EXPECT_EQ(r.printed.substr(r.printed.size() - tail.size()), tail);
 }
 
+#if defined(_WIN32)
+const char* const kStubSuffix = ".dll";
+#else
+const char* const kStubSuffix = ".so";
+#endif
+
 TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   const char* const names[5] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
                                 "CLOSE_DRIVER_ASYNC"};
   for (int k = 0; k < 5; ++k) {
-    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + ".so";
+    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + kStubSuffix;
     auto r = start(path.c_str());
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.clean());
