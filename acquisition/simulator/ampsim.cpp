@@ -9,8 +9,9 @@
 //   int   CLOSE_DRIVER_ASYNC(void* h)                  non-zero = success
 //
 // One amplifier, one connection at a time.  The enable message (byte 0 =
-// 0xFF) starts a writer thread that writes whole sweeps into the registered
-// ring in real time and publishes the byte pointer after each sweep,
+// 0xFF) starts a writer thread that, from the first pointer read after it,
+// writes whole sweeps into the registered ring in real time and publishes
+// the byte pointer after each sweep,
 // wrapping at the ring's end (the pointer equals the ring's length when the
 // last sweep ended there).  The disable message and the close call stop and
 // join the thread; a new open after a close works.  The writer thread never
@@ -115,6 +116,10 @@ struct Device {
   std::atomic<uint32_t> pointer{0};
   std::thread writer;
   std::atomic<bool> stop{false};
+  // Set by the first READ_POINTER after the enable message: the writer waits
+  // for it, so that the pointer a start reads first is where the data begin
+  // whatever the thread scheduling.
+  std::atomic<bool> pointer_read{false};
 
   Device();
   ~Device();
@@ -315,6 +320,8 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
                  uint64_t midsweep_bytes) {
   Device& d = device();
   std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
+  while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
   if (filler_bytes > 0) {
     std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
     pos = write_words(ring, ring_bytes, pos, filler.data(), filler.size());
@@ -359,6 +366,7 @@ void start_writer() {
   Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
+  d.pointer_read.store(false, std::memory_order_release);
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
 
@@ -451,6 +459,7 @@ AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
   const uint32_t value = applies(d.cfg.badpointer) ? static_cast<uint32_t>(d.cfg.badpointer.value)
                                                    : d.pointer.load(std::memory_order_acquire);
   std::memcpy(pointer, &value, 4);
+  d.pointer_read.store(true, std::memory_order_release);
   if (!d.read_pointer_logged) {
     d.read_pointer_logged = true;
     log_line("READ_POINTER ok");
