@@ -1,12 +1,15 @@
 function test_package (tarball)
-  % Installs the package into the current folder's prefix (never the
-  % system's package list), loads it, reads a help text, runs a short
+  % Installs the package into a prefix in the current folder (never the
+  % system's or the user's package lists), loads it, reads a help text, runs a short
   % acquisition session on the simulated amplifier and the package's tests,
   % then uninstalls it.  Any failure is an error.
   prefix = fullfile (pwd (), 'prefix');
   mkdir (prefix);
   pkg ('prefix', prefix, prefix);
+  % Both package lists in the temporary prefix: as root, pkg acts on the
+  % global list unless told otherwise.
   pkg ('local_list', fullfile (prefix, 'octave_packages'));
+  pkg ('global_list', fullfile (prefix, 'octave_global_packages'));
   pkg ('install', '-local', tarball);
   pkg ('load', 'eegmex');
   info = pkg ('list', 'eegmex');
@@ -56,7 +59,8 @@ function test_package (tarball)
   assert (str2double (pass{1}) > 0);
 
   pkg ('unload', 'eegmex');
-  pkg ('uninstall', 'eegmex');
-  assert (isempty (pkg ('list', 'eegmex')));
+  pkg ('uninstall', '-local', 'eegmex');
+  left = pkg ('list', 'eegmex');
+  assert (isempty (left), 'still installed: %s', disp (left));
   printf ('eegmex package: installed, %s tests passed, uninstalled\n', pass{1});
 end
