@@ -1,3 +1,4 @@
+function varargout = gram_square (varargin)
 %GRAM_SQUARE  Square Gram matrix of the rows of X under an SVM model's kernel.
 %   K = GRAM_SQUARE(X, MODEL)
 %
@@ -60,3 +61,22 @@
 %     gram_square([1 2; 3 4], model)      % [5 11; 11 25]
 %
 %   See also GRAM_PAIR.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'gram_square', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! kp = struct ('kernel_type', 2, 'poly_degree', 3, 'rbf_gamma', 0.5, 'coef_lin', 1, 'coef_const', 1, 'custom', '');
+%! model = struct ('sv_num', 0, 'upper_bound', 0, 'b', 0, 'totwords', 2, 'totdoc', 0, 'loo_error', -1, ...
+%!                 'loo_recall', -1, 'xa_error', -1, 'xa_recall', -1, 'xa_precision', -1, 'maxdiff', 0, ...
+%!                 'r_delta_sq', 0, 'r_delta_avg', 0, 'model_length', 0, 'loss', 0, 'vcdim', 0, ...
+%!                 'index', 0, 'supvec', zeros (0, 2), 'kernel_parm', kp);
+%! K = gram_square ([1 2; 3 4; 0 0], model);
+%! assert (size (K), [3 3]);
+%! assert (diag (K), [1; 1; 1]);
+%! model.kernel_parm.kernel_type = 0;
+%! assert (gram_square ([1 2; 3 4], model), [5 11; 11 25]);
