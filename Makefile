@@ -61,13 +61,16 @@ test-package: package
 WIN_BUILD      ?= build-windows
 WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
 WINE           := /usr/lib/wine/wine64
+# M_PI for the simulator until it defines its own constant.
+WIN_CXXFLAGS   ?= -D_USE_MATH_DEFINES
 MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
 WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
                   WINEPATH="$(CURDIR)/$(WIN_BUILD)/standin;$(MINGW_RUNTIME)"
 
 test-windows: deps
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)"
+	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)" \
+	  -DCMAKE_CXX_FLAGS="$(WIN_CXXFLAGS)"
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 	$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1
 	cd $(WIN_BUILD) && $(WINE_ENV) ctest --output-on-failure -j$(JOBS)
