@@ -4,7 +4,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools \
+APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf \
                 g++-mingw-w64-x86-64-posix wine64 googletest
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
@@ -61,16 +61,13 @@ test-package: package
 WIN_BUILD      ?= build-windows
 WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
 WINE           := /usr/lib/wine/wine64
-# M_PI for the simulator until it defines its own constant.
-WIN_CXXFLAGS   ?= -D_USE_MATH_DEFINES
 MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
 WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-                  WINEPATH="$(CURDIR)/$(WIN_BUILD)/standin;$(MINGW_RUNTIME)"
+                  WINEPATH="$(CURDIR)/$(WIN_BUILD)/standin;$(CURDIR)/$(WIN_BUILD)/mex;$(MINGW_RUNTIME)"
 
 test-windows: deps
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)" \
-	  -DCMAKE_CXX_FLAGS="$(WIN_CXXFLAGS)"
+	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)"
 	cmake --build $(WIN_BUILD) -j$(JOBS)
 	$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1
 	cd $(WIN_BUILD) && $(WINE_ENV) ctest --output-on-failure -j$(JOBS)
@@ -78,8 +75,13 @@ test-windows: deps
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"
 
+# The C++ benchmarks (ratios against the literal procedures), then the table
+# against the Octave baselines on OpenBLAS, which a user who cares about
+# speed has installed.
 bench: build
+	@$(MAKE) --no-print-directory deps APT_PACKAGES=libopenblas0-pthread
 	@for b in $(BUILD)/bench/*; do echo "== $$b"; $$b || exit 1; done
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

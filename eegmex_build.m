@@ -51,6 +51,19 @@ function built = eegmex_build(outdir)
   names = words(lists, 'EEGMEX_MEX');
   built = {};
   fprintf('Building %d MEX files with %s''s mex into %s\n', numel(names), host, outdir);
+  % Plain shared libraries, not MEX files: the session record that the
+  % acquisition MEX files link, and the simulated amplifier driver.
+  shared = words(lists, 'EEGMEX_SHARED');
+  for k = 1:numel(shared)
+    name = shared{k};
+    target = build_shared(name, fullfile(top, words(lists, [name '_SOURCES'])), ...
+                          words(lists, [name '_LIBS']), words(lists, [name '_DEFINES']), top, outdir, octave);
+    if ~isempty(target)
+      built{end + 1} = target; %#ok<AGROW>
+      fprintf('  %s\n', target((numel(outdir) + 2):end));
+    end
+  end
+
   for k = 1:numel(names)
     name = names{k};
     sources = fullfile(top, words(lists, [name '_SOURCES']));
@@ -60,10 +73,12 @@ function built = eegmex_build(outdir)
       % mkoctfile reads an option it does not know as taking the next
       % argument: the compiler flags come first, a known option follows.
       args = [{'-std=c++17', '-ffp-contract=off', '-fno-fast-math', ['-I' top], '-o', target}, ...
-              sources, link_flags(words(lists, [name '_LIBS']), true)];
+              sources, beside_flags(words(lists, [name '_SHARED']), outdir, true), ...
+              link_flags(words(lists, [name '_LIBS']), true)];
     else
       args = [{'-R2018a', matlab_compiler_flags(), ['-I' top], '-outdir', outdir, '-output', name}, ...
-              sources, link_flags(words(lists, [name '_LIBS']), false)];
+              sources, beside_flags(words(lists, [name '_SHARED']), outdir, false), ...
+              link_flags(words(lists, [name '_LIBS']), false)];
     end
     mex(args{:});
     if ~exist(target, 'file')
@@ -71,18 +86,6 @@ function built = eegmex_build(outdir)
     end
     built{end + 1} = target; %#ok<AGROW>
     fprintf('  %-26s %5.1f s\n', [name '.' ext], toc(t0));
-  end
-
-  % The simulated amplifier driver is a plain shared library, not a MEX file.
-  shared = words(lists, 'EEGMEX_SHARED');
-  for k = 1:numel(shared)
-    name = shared{k};
-    target = build_shared(name, fullfile(top, words(lists, [name '_SOURCES'])), ...
-                          words(lists, [name '_LIBS']), top, outdir, octave);
-    if ~isempty(target)
-      built{end + 1} = target; %#ok<AGROW>
-      fprintf('  %s\n', target((numel(outdir) + 2):end));
-    end
   end
 
   % Help texts beside their MEX files, and the other .m functions.
@@ -96,7 +99,7 @@ function built = eegmex_build(outdir)
       error('eegmex_build:failed', 'Cannot copy %s to %s: %s', mfiles{k}, outdir, msg);
     end
   end
-  fprintf('  and %d .m files (help texts, Contents.m and helper functions)\n', numel(mfiles));
+  fprintf('  and %d .m files (help texts, Contents.m and the functions in the host''s language)\n', numel(mfiles));
   fprintf('Done: addpath(''%s'')\n', outdir);
   if nargout == 0
     clear built;
@@ -144,6 +147,25 @@ function flags = link_flags(libs, octave)
   end
 end
 
+function flags = beside_flags(shared, outdir, octave)
+  % Links the shared libraries built beside the MEX files, found there at
+  % run time ($ORIGIN; on Windows the host finds DLLs beside a MEX file).
+  flags = {};
+  if isempty(shared)
+    return;
+  end
+  flags{end + 1} = ['-L' outdir];
+  for k = 1:numel(shared)
+    flags{end + 1} = ['-l' shared{k}]; %#ok<AGROW>
+  end
+  if ~ispc && octave
+    % mex passes this through two shells: both must leave $ORIGIN alone.
+    flags{end + 1} = '-Wl,-rpath,\\\$ORIGIN';
+  elseif ~ispc
+    flags{end + 1} = 'LDFLAGS=$LDFLAGS -Wl,-rpath,\$ORIGIN';
+  end
+end
+
 function flag = matlab_compiler_flags()
   % MATLAB's mex takes compiler flags as a variable assignment.
   cc = mex.getCompilerConfigurations('C++', 'Selected');
@@ -154,7 +176,7 @@ function flag = matlab_compiler_flags()
   end
 end
 
-function target = build_shared(name, sources, libs, top, outdir, octave)
+function target = build_shared(name, sources, libs, defines, top, outdir, octave)
   if ispc
     file = [name '.dll'];
   elseif ismac
@@ -186,8 +208,12 @@ function target = build_shared(name, sources, libs, top, outdir, octave)
       otherwise, lib_args = [lib_args ' -l' libs{k}]; %#ok<AGROW>
     end
   end
-  cmd = sprintf('"%s" -std=c++17 -ffp-contract=off -fno-fast-math -O2 -fPIC -shared -fvisibility=hidden -I"%s" -o "%s"%s%s', ...
-                cxx, top, target, sprintf(' "%s"', sources{:}), lib_args);
+  define_args = '';
+  for k = 1:numel(defines)
+    define_args = [define_args ' -D' defines{k}]; %#ok<AGROW>
+  end
+  cmd = sprintf('"%s" -std=c++17 -ffp-contract=off -fno-fast-math -O2 -fPIC -shared -fvisibility=hidden -I"%s"%s -o "%s"%s%s', ...
+                cxx, top, define_args, target, sprintf(' "%s"', sources{:}), lib_args);
   [status, out] = system(cmd);
   if status ~= 0
     error('eegmex_build:failed', 'Building %s failed:\n%s\n%s', file, cmd, out);

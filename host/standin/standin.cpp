@@ -45,6 +45,7 @@ struct HostError : std::runtime_error {
 struct CallState {
   bool active = false;
   std::string module;
+  std::string path;  // of the module called
   std::string printed;
   std::vector<standin::Warning> warnings;
   int raise_count = 0;
@@ -200,17 +201,30 @@ std::string load_error() {
 #endif
 }
 
-MexFunction load(const std::string& module) {
-  static std::map<std::string, MexFunction> loaded;
+struct Module {
+  void* handle = nullptr;
+  MexFunction fn = nullptr;
+  void (*at_exit)() = nullptr;  // registered with mexAtExit
+};
+
+std::map<std::string, Module>& loaded_modules() {
+  static std::map<std::string, Module> loaded;
+  return loaded;
+}
+
+std::string module_path(const std::string& module) {
   const bool is_path = module.find_first_of("/\\") != std::string::npos;
-  std::string path = is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
-  auto it = loaded.find(path);
-  if (it != loaded.end()) return it->second;
+  return is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
+}
+
+MexFunction load(const std::string& path) {
+  auto it = loaded_modules().find(path);
+  if (it != loaded_modules().end()) return it->second.fn;
   void* handle = acquisition::load_library(path.c_str());
   if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + load_error());
   auto fn = reinterpret_cast<MexFunction>(acquisition::find_export(handle, "mexFunction"));
   if (!fn) throw std::runtime_error("stand-in host: no exported mexFunction in " + path);
-  loaded[path] = fn;
+  loaded_modules()[path] = Module{handle, fn, nullptr};
   return fn;
 }
 
@@ -550,6 +564,12 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
 
 const char* mexFunctionName(void) { return g_call.module.c_str(); }
 
+int mexAtExit(void (*exit_fcn)(void)) {
+  auto it = loaded_modules().find(g_call.path);
+  if (g_call.active && it != loaded_modules().end()) it->second.at_exit = exit_fcn;
+  return 0;
+}
+
 }  // extern "C"
 
 namespace standin {
@@ -563,8 +583,17 @@ std::string module_dir() {
 #endif
 }
 
+void clear_modules() {
+  for (auto& entry : loaded_modules()) {
+    if (entry.second.at_exit) entry.second.at_exit();
+    acquisition::unload_library(entry.second.handle);
+  }
+  loaded_modules().clear();
+}
+
 Result call(const std::string& module, int nlhs, const std::vector<const mxArray*>& inputs) {
-  MexFunction fn = load(module);
+  const std::string path = module_path(module);
+  MexFunction fn = load(path);
   Result r;
   std::vector<Array> snapshots;
   for (const mxArray* in : inputs) snapshots.emplace_back(mxDuplicateArray(in));
@@ -578,6 +607,7 @@ Result call(const std::string& module, int nlhs, const std::vector<const mxArray
   g_call = CallState();
   g_call.active = true;
   g_call.module = module;
+  g_call.path = path;
   g_created.clear();
   bool ended_by_error = false;
   try {

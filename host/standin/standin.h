@@ -50,6 +50,11 @@ Result call(const std::string& module, int nlhs, const std::vector<const mxArray
 Result call(const std::string& module, int nlhs, const std::vector<Array>& inputs);
 Result call(const std::string& module, int nlhs, std::initializer_list<Array> inputs);
 
+// Unloads every module loaded so far, as the host's "clear all" does:
+// first each module's exit function (mexAtExit), then the module itself.
+// The next call loads the module afresh.
+void clear_modules();
+
 // Folder of the stand-in modules (EEGMEX_STANDIN_DIR at build time, or the
 // environment variable of that name).
 std::string module_dir();
