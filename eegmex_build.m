@@ -1,8 +1,9 @@
 function built = eegmex_build(outdir)
 %EEGMEX_BUILD  Build the eegmex MEX files with this host's own mex.
-%   EEGMEX_BUILD compiles the nineteen MEX files and the simulated amplifier
-%   driver from the source tree this file sits in, into build/mex beside it,
-%   and copies the help texts and the other .m functions there.
+%   EEGMEX_BUILD compiles every MEX file of the toolbox and the shared
+%   libraries beside them (the acquisition's session record, the simulated
+%   amplifier driver) from the source tree this file sits in, into build/mex
+%   beside it, and copies the help texts and the other .m functions there.
 %   EEGMEX_BUILD(OUTDIR) builds into the folder OUTDIR instead (created when
 %   missing).
 %   BUILT = EEGMEX_BUILD(...) also returns the names of the files built.
@@ -20,7 +21,8 @@ function built = eegmex_build(outdir)
 %
 %   Octave is the verified host; the MATLAB branch follows MATLAB's mex
 %   documentation (-R2018a, CXXFLAGS=..., .mexa64/.mexw64/.mexmaca64) and
-%   builds the simulated driver only with a GCC or Clang compiler.
+%   builds the shared libraries only with a GCC or Clang compiler (with
+%   MSVC, the acquisition functions are left out: build them with CMake).
 %
 %   See also CONTENTS, AMPSIM_PATH.
 
@@ -54,12 +56,14 @@ function built = eegmex_build(outdir)
   % Plain shared libraries, not MEX files: the session record that the
   % acquisition MEX files link, and the simulated amplifier driver.
   shared = words(lists, 'EEGMEX_SHARED');
+  shared_built = {};
   for k = 1:numel(shared)
     name = shared{k};
     target = build_shared(name, fullfile(top, words(lists, [name '_SOURCES'])), ...
                           words(lists, [name '_LIBS']), words(lists, [name '_DEFINES']), top, outdir, octave);
     if ~isempty(target)
       built{end + 1} = target; %#ok<AGROW>
+      shared_built{end + 1} = name; %#ok<AGROW>
       fprintf('  %s\n', target((numel(outdir) + 2):end));
     end
   end
@@ -68,6 +72,11 @@ function built = eegmex_build(outdir)
     name = names{k};
     sources = fullfile(top, words(lists, [name '_SOURCES']));
     target = fullfile(outdir, [name '.' ext]);
+    missing = setdiff(words(lists, [name '_SHARED']), shared_built);
+    if ~isempty(missing)
+      fprintf('  %-26s skipped: needs %s\n', [name '.' ext], strjoin(missing, ', '));
+      continue;
+    end
     t0 = tic();
     if octave
       % mkoctfile reads an option it does not know as taking the next
@@ -132,10 +141,9 @@ function flags = link_flags(libs, octave)
   for k = 1:numel(libs)
     switch libs{k}
       case 'threads'
+        % MATLAB's mex links with the thread library already.
         if octave
           flags{end + 1} = '-pthread'; %#ok<AGROW>
-        elseif ~ispc
-          flags{end + 1} = 'LDFLAGS=$LDFLAGS -pthread'; %#ok<AGROW>
         end
       case 'dl'
         if ~ispc
@@ -190,8 +198,8 @@ function target = build_shared(name, sources, libs, defines, top, outdir, octave
   else
     cc = mex.getCompilerConfigurations('C++', 'Selected');
     if isempty(cc) || ~isempty(strfind(cc.ShortName, 'MSVC'))
-      warning('eegmex_build:noSimulator', ...
-              'The simulated driver %s needs a GCC or Clang compiler; it was not built.', file);
+      warning('eegmex_build:noSharedLibrary', ...
+              'The shared library %s needs a GCC or Clang compiler; it was not built.', file);
       target = '';
       return;
     end
