@@ -59,6 +59,7 @@ std::unordered_map<void*, size_t> g_blocks;       // live host memory blocks
 long g_fail_at = 0;                                // fail the n-th host allocation (0: never)
 long g_alloc_count = 0;
 bool g_fail_call = false;
+mxArray* g_call_answer = nullptr;                  // what mexCallMATLAB hands back instead
 bool g_warnings_raise = false;
 
 size_t element_size(mxClassID cls) {
@@ -554,6 +555,10 @@ int mexPrintf(const char* fmt, ...) {
 
 int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
   if (g_fail_call) return 1;
+  if (g_call_answer && nlhs >= 1) {
+    plhs[0] = mxDuplicateArray(g_call_answer);
+    return 0;
+  }
   std::string fn = name ? name : "";
   if ((fn == "transpose" || fn == "ctranspose") && nrhs == 1 && nlhs <= 1) {
     plhs[0] = transpose(prhs[0]);
@@ -675,12 +680,20 @@ void fail_nth_malloc(long n) {
   g_fail_at = n;
 }
 void fail_call_host(bool on) { g_fail_call = on; }
+void call_host_answer(const mxArray* a) {
+  mxDestroyArray(g_call_answer);
+  const bool was_active = g_call.active;
+  g_call.active = false;  // the host's own, not one of the call's arrays
+  g_call_answer = a ? mxDuplicateArray(a) : nullptr;
+  g_call.active = was_active;
+}
 void warnings_as_errors(bool on) { g_warnings_raise = on; }
 void reset_faults() {
   g_fail_at = 0;
   g_alloc_count = 0;
   g_fail_call = false;
   g_warnings_raise = false;
+  call_host_answer(nullptr);
 }
 long live_host_blocks() { return static_cast<long>(g_blocks.size()); }
 long host_allocations() { return g_alloc_count; }
