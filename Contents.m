@@ -4,6 +4,11 @@
 %   acq_start             - Load the amplifier driver, probe its status, start a session.
 %   acq_fetch             - Fetch the sweeps that arrived since the previous fetch.
 %   acq_stop              - Stop the session, close the driver, free the ring.
+%   acq_stop_all          - Stop every live session of this process.
+%   acq_open              - Start a session as a struct with named fields.
+%   acq_read              - Fetch the new sweeps of a session opened with acq_open.
+%   acq_close             - Stop a session opened with acq_open.
+%   acq_decode            - Sweeps to microvolts, trigger codes and status flags.
 %   ampsim_path           - Path of the simulated amplifier driver.
 %
 % Support-vector kernels
