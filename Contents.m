@@ -14,6 +14,7 @@
 % Support-vector kernels
 %   gram_square           - Square Gram matrix of a data matrix under an SVM model's kernel.
 %   gram_pair             - Kernel value of two rows under an SVM model's kernel.
+%   svm_kernel_model      - Smallest SVM model struct that gram_square and gram_pair accept.
 %
 % Linear models
 %   linmodel_score        - Score test instances with a liblinear model struct.
