@@ -2,6 +2,12 @@
 // blocked, threaded square Gram matrix that reproduces them bit for bit.
 #include "svkernel/kernel.h"
 
+// The vector helpers are all inlined into their callers, so their vector
+// arguments and results never cross a call: the compiler's note that such
+// calls changed convention between its versions does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#include "svkernel/lanes.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -95,31 +101,54 @@ void packRows(const example* const* rows, int32_t M, int32_t N, float* packed, d
 
 namespace {
 
-// Eight single-precision lanes, one per column of a tile.  Lanes never mix:
-// each accumulates its own dot product in feature order, exactly like the
-// scalar merge.
-typedef float lanes8 __attribute__((vector_size(32)));
+using lanes::f32x16;
+using lanes::f32x8;
+using lanes::f64x8;
 
+static_assert(GRAM_BLOCK == 16, "a block's rows are the 16 lanes of one f32x16");
+
+// Rows of one dot-product tile: 4 rows times 16 columns are 4 accumulators of
+// 16 lanes (8 AVX2 registers), enough independent sums to keep both adders
+// busy while leaving registers for the operands.
 constexpr int32_t TILE_ROWS = 4;
+// Blocks of rows in one unit of work (64 rows): a panel's packed rows stay in
+// the second-level cache while every column block passes by, and each of
+// its stores into a column of K is 512 contiguous bytes.
+constexpr int32_t PANEL_BLOCKS = 4;
 
-// Dot products of TILE_ROWS rows (column `first` of block a, and the next
-// three) with the GRAM_BLOCK rows of block b, N features each.
-inline void dotTile(const float* a, int32_t first, const float* b, int32_t N, float out[TILE_ROWS][GRAM_BLOCK]) {
-  lanes8 acc0 = {0, 0, 0, 0, 0, 0, 0, 0}, acc1 = acc0, acc2 = acc0, acc3 = acc0;
+// Dot products of TILE_ROWS rows (lanes first.. of block a) with the
+// GRAM_BLOCK rows of block b, N features each.  Lanes never mix: each sums
+// its own products in feature order from 0, and each product takes the
+// column's value first, exactly as the merge does with the row i first and
+// the row j second.
+SVKERNEL_LANES_INLINE void dotTile(const float* a, int32_t first, const float* b, int32_t N,
+                                   f32x16 out[TILE_ROWS]) {
+  f32x16 acc0 = {}, acc1 = {}, acc2 = {}, acc3 = {};
   for (int32_t k = 0; k < N; ++k) {
-    lanes8 bk;
+    f32x16 bk;
     std::memcpy(&bk, b + static_cast<size_t>(k) * GRAM_BLOCK, sizeof bk);
     const float* ak = a + static_cast<size_t>(k) * GRAM_BLOCK + first;
-    const lanes8 p0 = bk * ak[0], p1 = bk * ak[1], p2 = bk * ak[2], p3 = bk * ak[3];
+    const f32x16 p0 = bk * ak[0], p1 = bk * ak[1], p2 = bk * ak[2], p3 = bk * ak[3];
     acc0 = acc0 + p0;
     acc1 = acc1 + p1;
     acc2 = acc2 + p2;
     acc3 = acc3 + p3;
   }
-  std::memcpy(out[0], &acc0, sizeof acc0);
-  std::memcpy(out[1], &acc1, sizeof acc1);
-  std::memcpy(out[2], &acc2, sizeof acc2);
-  std::memcpy(out[3], &acc3, sizeof acc3);
+  out[0] = acc0;
+  out[1] = acc1;
+  out[2] = acc2;
+  out[3] = acc3;
+}
+
+// The dot product of two packed rows with row j's value first in every
+// product: what the merge gives for the pair (i, j).
+float packedDot(const float* block_i, int32_t lane_i, const float* block_j, int32_t lane_j, int32_t N) {
+  float sum = 0.0f;
+  for (int32_t k = 0; k < N; ++k) {
+    const size_t at = static_cast<size_t>(k) * GRAM_BLOCK;
+    sum = sum + block_j[at + lane_j] * block_i[at + lane_i];
+  }
+  return sum;
 }
 
 struct GramJob {
@@ -130,79 +159,203 @@ struct GramJob {
   double* K;
 };
 
-// Stores K(i, j) and K(j, i) for j >= i.  The dot product is the same for
-// both orders; only the radial kernel reads the norms in an order-dependent
-// way, so it is the only one evaluated twice (unless both exponents agree).
-inline void storePair(const GramJob& job, int32_t i, int32_t j, float s) {
-  const int64_t M = job.M;
-  const kernel_parm& p = *job.p;
-  double* K = job.K;
-  if (p.kernel_type == KERNEL_RBF) {
-    const double S = static_cast<double>(s);
-    const double t_ij = rbfExponent(job.sq[i], S, job.sq[j], p.rbf_gamma);
-    const float v_ij = static_cast<float>(std::exp(-t_ij));
-    K[i + M * j] = static_cast<double>(v_ij);
-    if (j == i) return;
-    const double t_ji = rbfExponent(job.sq[j], S, job.sq[i], p.rbf_gamma);
-    const float v_ji = t_ji == t_ij ? v_ij : static_cast<float>(std::exp(-t_ji));
-    K[j + M * i] = static_cast<double>(v_ji);
-    return;
-  }
-  const double v = static_cast<double>(applyKernel(p, s, job.sq[i], job.sq[j]));
-  K[i + M * j] = v;
-  K[j + M * i] = v;
+// The eight doubles of lanes h*8.. of a row of S.
+SVKERNEL_LANES_INLINE f64x8 half(const f32x16& s, int h) {
+  f32x8 part;
+  std::memcpy(&part, reinterpret_cast<const float*>(&s) + 8 * h, sizeof part);
+  return __builtin_convertvector(part, f64x8);
 }
 
-// Rows first .. first+TILE_ROWS-1 against every row j >= first.  Built
-// twice, for processors with and without AVX2, and picked at load time; the
-// lanes compute the same single-precision operations either way.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void gramRowGroup(const GramJob& job, int32_t first) {
+// K(i, j) for i of row block ab (first vector) and j of column block bb
+// (second vector) and, when ab < bb, K(j, i) as well.
+//
+// The float dot product of rows i and j does not depend on which comes first
+// unless both rows hold a NaN at one feature (the product then keeps the
+// first operand's NaN), and then it is NaN.  So S serves both orders, except
+// that a NaN S is recomputed in the other order for K(j, i).  The linear,
+// polynomial and sigmoid values depend on S alone and are computed once per
+// pair; the radial value also reads the two norms in order and is computed
+// for both.  On a diagonal block pair every (i, j) is computed in its own
+// order and stored once.
+SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb) {
+  const kernel_parm& p = *job.p;
   const int32_t M = job.M, N = job.N;
   const size_t block_floats = static_cast<size_t>(N) * GRAM_BLOCK;
-  const int32_t a_block = first / GRAM_BLOCK;
-  const float* a = job.packed + a_block * block_floats;
-  const int32_t blocks = (M + GRAM_BLOCK - 1) / GRAM_BLOCK;
-  float s[TILE_ROWS][GRAM_BLOCK];
-  for (int32_t bb = a_block; bb < blocks; ++bb) {
-    dotTile(a, first % GRAM_BLOCK, job.packed + bb * block_floats, N, s);
-    for (int32_t r = 0; r < TILE_ROWS; ++r) {
-      const int32_t i = first + r;
-      if (i >= M) break;
-      for (int32_t c = 0; c < GRAM_BLOCK; ++c) {
-        const int32_t j = bb * GRAM_BLOCK + c;
-        if (j >= M) break;
-        if (j >= i) storePair(job, i, j, s[r][c]);
-      }
+  const float* A = job.packed + ab * block_floats;
+  const float* B = job.packed + bb * block_floats;
+  const int32_t i0 = ab * GRAM_BLOCK, j0 = bb * GRAM_BLOCK;
+  const int32_t rows = std::min(GRAM_BLOCK, M - i0), cols = std::min(GRAM_BLOCK, M - j0);
+  const bool diagonal = ab == bb;
+
+  f32x16 S[GRAM_BLOCK];
+  for (int32_t t = 0; t < GRAM_BLOCK; t += TILE_ROWS) dotTile(A, t, B, N, S + t);
+
+  // Norms of the block's rows, 0 past M.
+  double sq_i[GRAM_BLOCK] = {}, sq_j[GRAM_BLOCK] = {};
+  for (int32_t r = 0; r < rows; ++r) sq_i[r] = job.sq[i0 + r];
+  for (int32_t c = 0; c < cols; ++c) sq_j[c] = job.sq[j0 + c];
+
+  // V[r][c] = K(i0 + r, j0 + c); W[r][c] = K(j0 + c, i0 + r) (radial only).
+  float V[GRAM_BLOCK][GRAM_BLOCK], W[GRAM_BLOCK][GRAM_BLOCK];
+  const bool radial = p.kernel_type == KERNEL_RBF;
+  for (int32_t r = 0; r < GRAM_BLOCK; ++r) {
+    if (p.kernel_type == KERNEL_LINEAR) {
+      std::memcpy(V[r], &S[r], sizeof V[r]);
+      continue;
     }
+    for (int h = 0; h < 2; ++h) {
+      const f64x8 s = half(S[r], h);
+      f32x8 v;
+      switch (p.kernel_type) {
+        case KERNEL_POLY: {
+          const f64x8 x = s * p.coef_lin + p.coef_const;
+          if (p.poly_degree == 0) {
+            // pow(x, 0) is 1 for every x, NaN included.
+            for (int l = 0; l < 8; ++l) v[l] = 1.0f;
+          } else if (p.poly_degree > 0 && p.poly_degree <= lanes::POW_LANES_MAX_DEGREE) {
+            v = lanes::powToFloatLanes(x, p.poly_degree);
+          } else {
+            for (int l = 0; l < 8; ++l) v[l] = static_cast<float>(std::pow(x[l], static_cast<double>(p.poly_degree)));
+          }
+          break;
+        }
+        case KERNEL_RBF: {
+          f64x8 sqb;
+          std::memcpy(&sqb, sq_j + 8 * h, sizeof sqb);
+          f64x8 t = sq_i[r] - s * 2.0;  // the exponent in its order: sq_a - 2S, + sq_b, * gamma
+          t = t + sqb;
+          t = t * p.rbf_gamma;
+          v = lanes::expToFloatLanes(-t);
+          if (!diagonal) {
+            f64x8 u = sqb - s * 2.0;
+            u = u + sq_i[r];
+            u = u * p.rbf_gamma;
+            const f32x8 w = lanes::expToFloatLanes(-u);
+            std::memcpy(&W[r][8 * h], &w, sizeof w);
+          }
+          break;
+        }
+        default:  // KERNEL_SIGMOID; the custom kernel never gets here
+          for (int l = 0; l < 8; ++l) v[l] = static_cast<float>(std::tanh(s[l] * p.coef_lin + p.coef_const));
+      }
+      std::memcpy(&V[r][8 * h], &v, sizeof v);
+    }
+  }
+
+  double* K = job.K;
+  const size_t Ms = static_cast<size_t>(M);
+  for (int32_t c = 0; c < cols; ++c) {
+    double* col = K + Ms * static_cast<size_t>(j0 + c) + i0;
+    for (int32_t r = 0; r < rows; ++r) col[r] = V[r][c];
+  }
+  if (diagonal) return;
+  const float(*mirror)[GRAM_BLOCK] = radial ? W : V;
+  for (int32_t r = 0; r < rows; ++r) {
+    double* col = K + Ms * static_cast<size_t>(i0 + r) + j0;
+    for (int32_t c = 0; c < cols; ++c) col[c] = mirror[r][c];
+  }
+  // A NaN dot product may differ in its bits when the rows swap places.
+  bool any_nan = false;
+  for (int32_t r = 0; r < GRAM_BLOCK; ++r) {
+    const lanes::i64x8 lo = half(S[r], 0) != half(S[r], 0), hi = half(S[r], 1) != half(S[r], 1);
+    any_nan = any_nan || lanes::anySet(lo | hi);
+  }
+  if (!any_nan) return;
+  for (int32_t r = 0; r < rows; ++r)
+    for (int32_t c = 0; c < cols; ++c) {
+      if (!std::isnan(S[r][c])) continue;
+      const float swapped = packedDot(B, c, A, r, N);
+      K[Ms * static_cast<size_t>(i0 + r) + j0 + c] = applyKernel(p, swapped, sq_j[c], sq_i[r]);
+    }
+}
+
+// Built for processors with AVX-512, with AVX2 and without either, and picked
+// at load time; every build computes the same IEEE operations on each lane.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
+#define SVKERNEL_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define SVKERNEL_CLONES
+#endif
+
+// Rows of panel `panel` against every row at or after the panel's first:
+// column block by column block, so that each column block's packed rows are
+// read from memory once per panel.
+SVKERNEL_CLONES void gramPanel(const GramJob& job, int32_t panel) {
+  const int32_t blocks = (job.M + GRAM_BLOCK - 1) / GRAM_BLOCK;
+  const int32_t first = panel * PANEL_BLOCKS, end = std::min(first + PANEL_BLOCKS, blocks);
+  for (int32_t bb = first; bb < blocks; ++bb)
+    for (int32_t ab = first; ab < end && ab <= bb; ++ab) blockPair(job, ab, bb);
+}
+
+SVKERNEL_CLONES void expToFloatAll(const double* x, float* out, size_t n) {
+  for (size_t at = 0; at < n; at += 8) {
+    const size_t count = std::min<size_t>(8, n - at);
+    f64x8 v = {};
+    std::memcpy(&v, x + at, count * sizeof(double));
+    const f32x8 f = lanes::expToFloatLanes(v);
+    std::memcpy(out + at, &f, count * sizeof(float));
+  }
+}
+
+SVKERNEL_CLONES void powToFloatAll(const double* x, int32_t degree, float* out, size_t n) {
+  for (size_t at = 0; at < n; at += 8) {
+    const size_t count = std::min<size_t>(8, n - at);
+    f64x8 v = {};
+    std::memcpy(&v, x + at, count * sizeof(double));
+    const f32x8 f = lanes::powToFloatLanes(v, degree);
+    std::memcpy(out + at, &f, count * sizeof(float));
   }
 }
 
 }  // namespace
 
+void expToFloat(const double* x, float* out, size_t n) { expToFloatAll(x, out, n); }
+
+void powToFloat(const double* x, int32_t degree, float* out, size_t n) {
+  if (degree >= 1 && degree <= lanes::POW_LANES_MAX_DEGREE) {
+    powToFloatAll(x, degree, out, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<float>(std::pow(x[i], static_cast<double>(degree)));
+}
+
+// Below this many multiply-adds (M^2 (N + GRAM_THREAD_COST_PER_VALUE)) a
+// Gram matrix takes well under a millisecond, less than starting a thread
+// and waiting for it costs.
+constexpr double GRAM_THREAD_MIN_WORK = 4e6;
+// The kernel function and the store of a value cost about as much as this
+// many multiply-adds of the dot product.
+constexpr double GRAM_THREAD_COST_PER_VALUE = 8.0;
+// Threads beyond this are not started, whatever the machine reports.
+constexpr unsigned GRAM_MAX_THREADS = 64;
+
 int gramThreads(int32_t M, int32_t N) {
   // In double throughout: N + 8 would overflow int32 for the widest inputs.
-  const double work = static_cast<double>(M) * M * (static_cast<double>(N) + 8.0);
-  if (work < 4e6) return 1;
+  const double work = static_cast<double>(M) * M * (static_cast<double>(N) + GRAM_THREAD_COST_PER_VALUE);
+  if (work < GRAM_THREAD_MIN_WORK) return 1;
   const unsigned hw = std::thread::hardware_concurrency();
-  return static_cast<int>(std::min(hw == 0 ? 1u : hw, 64u));
+  return static_cast<int>(std::min(hw == 0 ? 1u : hw, GRAM_MAX_THREADS));
 }
 
 void gramDense(const kernel_parm& p, const float* packed, const double* sq, int32_t M, int32_t N, double* K,
                int threads) {
   if (M <= 0) return;
+  if (p.kernel_type == KERNEL_CUSTOM) {
+    // A constant: no dot product is taken.
+    std::fill_n(K, static_cast<size_t>(M) * static_cast<size_t>(M), 1.0);
+    return;
+  }
   const GramJob job{&p, packed, sq, M, N, K};
-  const int32_t groups = (M + TILE_ROWS - 1) / TILE_ROWS;
-  // Row groups are handed out in order: the first ones carry the most
-  // pairs, so the last to be taken are the cheapest.
+  const int32_t blocks = (M + GRAM_BLOCK - 1) / GRAM_BLOCK;
+  const int32_t panels = (blocks + PANEL_BLOCKS - 1) / PANEL_BLOCKS;
+  // Panels are handed out in order: the first ones carry the most pairs, so
+  // the last to be taken are the cheapest.
   std::atomic<int32_t> next{0};
-  auto work = [&job, &next, groups] {
-    for (int32_t g = next.fetch_add(1); g < groups; g = next.fetch_add(1)) gramRowGroup(job, g * TILE_ROWS);
+  auto work = [&job, &next, panels] {
+    for (int32_t g = next.fetch_add(1); g < panels; g = next.fetch_add(1)) gramPanel(job, g);
   };
   std::vector<std::thread> helpers;
-  const int wanted = std::max(1, std::min<int>(threads, groups)) - 1;
+  const int wanted = std::max(1, std::min<int>(threads, panels)) - 1;
   try {
     helpers.reserve(static_cast<size_t>(wanted));
     for (int t = 0; t < wanted; ++t) helpers.emplace_back(work);
