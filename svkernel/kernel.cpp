@@ -101,11 +101,13 @@ void packRows(const example* const* rows, int32_t M, int32_t N, float* packed, d
 
 namespace {
 
-using lanes::f32x16;
-using lanes::f32x8;
-using lanes::f64x8;
+using lanes::f32x4;
+using lanes::f64x4;
+// Eight single-precision lanes: 256 bits, a native register for every
+// build with AVX2 (wider generic vectors would go through memory there).
+typedef float f32x8 __attribute__((vector_size(32)));
 
-static_assert(GRAM_BLOCK == 16, "a block's rows are the 16 lanes of one f32x16");
+static_assert(GRAM_BLOCK == 16, "a block's rows are the lanes of two f32x8");
 
 // Rows of one dot-product tile: 4 rows times 16 columns are 4 accumulators of
 // 16 lanes (8 AVX2 registers), enough independent sums to keep both adders
@@ -122,22 +124,31 @@ constexpr int32_t PANEL_BLOCKS = 4;
 // column's value first, exactly as the merge does with the row i first and
 // the row j second.
 SVKERNEL_LANES_INLINE void dotTile(const float* a, int32_t first, const float* b, int32_t N,
-                                   f32x16 out[TILE_ROWS]) {
-  f32x16 acc0 = {}, acc1 = {}, acc2 = {}, acc3 = {};
+                                   float out[TILE_ROWS][GRAM_BLOCK]) {
+  f32x8 lo0 = {}, lo1 = {}, lo2 = {}, lo3 = {}, hi0 = {}, hi1 = {}, hi2 = {}, hi3 = {};
   for (int32_t k = 0; k < N; ++k) {
-    f32x16 bk;
-    std::memcpy(&bk, b + static_cast<size_t>(k) * GRAM_BLOCK, sizeof bk);
+    f32x8 blo, bhi;
+    std::memcpy(&blo, b + static_cast<size_t>(k) * GRAM_BLOCK, sizeof blo);
+    std::memcpy(&bhi, b + static_cast<size_t>(k) * GRAM_BLOCK + 8, sizeof bhi);
     const float* ak = a + static_cast<size_t>(k) * GRAM_BLOCK + first;
-    const f32x16 p0 = bk * ak[0], p1 = bk * ak[1], p2 = bk * ak[2], p3 = bk * ak[3];
-    acc0 = acc0 + p0;
-    acc1 = acc1 + p1;
-    acc2 = acc2 + p2;
-    acc3 = acc3 + p3;
+    const float a0 = ak[0], a1 = ak[1], a2 = ak[2], a3 = ak[3];
+    lo0 = lo0 + blo * a0;
+    hi0 = hi0 + bhi * a0;
+    lo1 = lo1 + blo * a1;
+    hi1 = hi1 + bhi * a1;
+    lo2 = lo2 + blo * a2;
+    hi2 = hi2 + bhi * a2;
+    lo3 = lo3 + blo * a3;
+    hi3 = hi3 + bhi * a3;
   }
-  out[0] = acc0;
-  out[1] = acc1;
-  out[2] = acc2;
-  out[3] = acc3;
+  std::memcpy(out[0], &lo0, sizeof lo0);
+  std::memcpy(out[0] + 8, &hi0, sizeof hi0);
+  std::memcpy(out[1], &lo1, sizeof lo1);
+  std::memcpy(out[1] + 8, &hi1, sizeof hi1);
+  std::memcpy(out[2], &lo2, sizeof lo2);
+  std::memcpy(out[2] + 8, &hi2, sizeof hi2);
+  std::memcpy(out[3], &lo3, sizeof lo3);
+  std::memcpy(out[3] + 8, &hi3, sizeof hi3);
 }
 
 // The dot product of two packed rows with row j's value first in every
@@ -159,11 +170,11 @@ struct GramJob {
   double* K;
 };
 
-// The eight doubles of lanes h*8.. of a row of S.
-SVKERNEL_LANES_INLINE f64x8 half(const f32x16& s, int h) {
-  f32x8 part;
-  std::memcpy(&part, reinterpret_cast<const float*>(&s) + 8 * h, sizeof part);
-  return __builtin_convertvector(part, f64x8);
+// The four doubles of lanes 4q.. of a row of S.
+SVKERNEL_LANES_INLINE f64x4 quarter(const float* s, int q) {
+  f32x4 part;
+  std::memcpy(&part, s + 4 * q, sizeof part);
+  return __builtin_convertvector(part, f64x4);
 }
 
 // K(i, j) for i of row block ab (first vector) and j of column block bb
@@ -187,7 +198,7 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
   const int32_t rows = std::min(GRAM_BLOCK, M - i0), cols = std::min(GRAM_BLOCK, M - j0);
   const bool diagonal = ab == bb;
 
-  f32x16 S[GRAM_BLOCK];
+  alignas(32) float S[GRAM_BLOCK][GRAM_BLOCK];
   for (int32_t t = 0; t < GRAM_BLOCK; t += TILE_ROWS) dotTile(A, t, B, N, S + t);
 
   // Norms of the block's rows, 0 past M.
@@ -196,51 +207,64 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
   for (int32_t c = 0; c < cols; ++c) sq_j[c] = job.sq[j0 + c];
 
   // V[r][c] = K(i0 + r, j0 + c); W[r][c] = K(j0 + c, i0 + r) (radial only).
+  // Lanes whose vector value may not be the runtime's are marked in `doubt`;
+  // they are rare (about 1 in 65000), so a block pair with any of them is
+  // simply evaluated again value by value.
   float V[GRAM_BLOCK][GRAM_BLOCK], W[GRAM_BLOCK][GRAM_BLOCK];
   const bool radial = p.kernel_type == KERNEL_RBF;
+  const bool pow_lanes = p.poly_degree > 0 && p.poly_degree <= lanes::POW_LANES_MAX_DEGREE;
+  lanes::i64x4 doubt = {};
   for (int32_t r = 0; r < GRAM_BLOCK; ++r) {
     if (p.kernel_type == KERNEL_LINEAR) {
       std::memcpy(V[r], &S[r], sizeof V[r]);
       continue;
     }
-    for (int h = 0; h < 2; ++h) {
-      const f64x8 s = half(S[r], h);
-      f32x8 v;
+    for (int q = 0; q < GRAM_BLOCK / 4; ++q) {
+      const f64x4 s = quarter(S[r], q);
+      f32x4 v;
+      lanes::i64x4 redo = {};
       switch (p.kernel_type) {
-        case KERNEL_POLY: {
-          const f64x8 x = s * p.coef_lin + p.coef_const;
+        case KERNEL_POLY:
           if (p.poly_degree == 0) {
             // pow(x, 0) is 1 for every x, NaN included.
-            for (int l = 0; l < 8; ++l) v[l] = 1.0f;
-          } else if (p.poly_degree > 0 && p.poly_degree <= lanes::POW_LANES_MAX_DEGREE) {
-            v = lanes::powToFloatLanes(x, p.poly_degree);
+            v = f32x4{1.0f, 1.0f, 1.0f, 1.0f};
+          } else if (pow_lanes) {
+            v = lanes::powToFloatLanes(s * p.coef_lin + p.coef_const, p.poly_degree, redo);
           } else {
-            for (int l = 0; l < 8; ++l) v[l] = static_cast<float>(std::pow(x[l], static_cast<double>(p.poly_degree)));
+            for (int l = 0; l < 4; ++l) v[l] = applyKernel(p, S[r][4 * q + l], 0.0, 0.0);
           }
           break;
-        }
         case KERNEL_RBF: {
-          f64x8 sqb;
-          std::memcpy(&sqb, sq_j + 8 * h, sizeof sqb);
-          f64x8 t = sq_i[r] - s * 2.0;  // the exponent in its order: sq_a - 2S, + sq_b, * gamma
+          f64x4 sqb;
+          std::memcpy(&sqb, sq_j + 4 * q, sizeof sqb);
+          f64x4 t = sq_i[r] - s * 2.0;  // the exponent in its order: sq_a - 2S, + sq_b, * gamma
           t = t + sqb;
           t = t * p.rbf_gamma;
-          v = lanes::expToFloatLanes(-t);
+          v = lanes::expToFloatLanes(-t, redo);
           if (!diagonal) {
-            f64x8 u = sqb - s * 2.0;
+            f64x4 u = sqb - s * 2.0;
             u = u + sq_i[r];
             u = u * p.rbf_gamma;
-            const f32x8 w = lanes::expToFloatLanes(-u);
-            std::memcpy(&W[r][8 * h], &w, sizeof w);
+            lanes::i64x4 redo_w;
+            const f32x4 w = lanes::expToFloatLanes(-u, redo_w);
+            std::memcpy(&W[r][4 * q], &w, sizeof w);
+            redo |= redo_w;
           }
           break;
         }
         default:  // KERNEL_SIGMOID; the custom kernel never gets here
-          for (int l = 0; l < 8; ++l) v[l] = static_cast<float>(std::tanh(s[l] * p.coef_lin + p.coef_const));
+          for (int l = 0; l < 4; ++l) v[l] = applyKernel(p, S[r][4 * q + l], 0.0, 0.0);
       }
-      std::memcpy(&V[r][8 * h], &v, sizeof v);
+      std::memcpy(&V[r][4 * q], &v, sizeof v);
+      doubt |= redo;
     }
   }
+  if (lanes::anySet(doubt))
+    for (int32_t r = 0; r < rows; ++r)
+      for (int32_t c = 0; c < cols; ++c) {
+        V[r][c] = applyKernel(p, S[r][c], sq_i[r], sq_j[c]);
+        if (radial && !diagonal) W[r][c] = applyKernel(p, S[r][c], sq_j[c], sq_i[r]);
+      }
 
   double* K = job.K;
   const size_t Ms = static_cast<size_t>(M);
@@ -255,11 +279,17 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
     for (int32_t c = 0; c < cols; ++c) col[c] = mirror[r][c];
   }
   // A NaN dot product may differ in its bits when the rows swap places.
+  // (row - row is NaN for a NaN and also for an infinite S; those are
+  // recomputed too, which changes nothing.)
+  f32x8 flags = {};
+  for (int32_t r = 0; r < GRAM_BLOCK; ++r)
+    for (int h = 0; h < 2; ++h) {
+      f32x8 part;
+      std::memcpy(&part, S[r] + 8 * h, sizeof part);
+      flags = flags + (part - part);
+    }
   bool any_nan = false;
-  for (int32_t r = 0; r < GRAM_BLOCK; ++r) {
-    const lanes::i64x8 lo = half(S[r], 0) != half(S[r], 0), hi = half(S[r], 1) != half(S[r], 1);
-    any_nan = any_nan || lanes::anySet(lo | hi);
-  }
+  for (int l = 0; l < 8; ++l) any_nan = any_nan || flags[l] != flags[l];
   if (!any_nan) return;
   for (int32_t r = 0; r < rows; ++r)
     for (int32_t c = 0; c < cols; ++c) {
@@ -272,7 +302,7 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
 // Built for processors with AVX-512, with AVX2 and without either, and picked
 // at load time; every build computes the same IEEE operations on each lane.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(_WIN32)
-#define SVKERNEL_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#define SVKERNEL_CLONES __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #else
 #define SVKERNEL_CLONES
 #endif
@@ -288,22 +318,26 @@ SVKERNEL_CLONES void gramPanel(const GramJob& job, int32_t panel) {
 }
 
 SVKERNEL_CLONES void expToFloatAll(const double* x, float* out, size_t n) {
-  for (size_t at = 0; at < n; at += 8) {
-    const size_t count = std::min<size_t>(8, n - at);
-    f64x8 v = {};
-    std::memcpy(&v, x + at, count * sizeof(double));
-    const f32x8 f = lanes::expToFloatLanes(v);
-    std::memcpy(out + at, &f, count * sizeof(float));
+  for (size_t at = 0; at < n; at += 4) {
+    const size_t count = std::min<size_t>(4, n - at);
+    f64x4 v = {};
+    if (count == 4) std::memcpy(&v, x + at, sizeof v);
+    else std::memcpy(&v, x + at, count * sizeof(double));
+    const f32x4 f = lanes::expToFloatLanes(v);
+    if (count == 4) std::memcpy(out + at, &f, sizeof f);
+    else std::memcpy(out + at, &f, count * sizeof(float));
   }
 }
 
 SVKERNEL_CLONES void powToFloatAll(const double* x, int32_t degree, float* out, size_t n) {
-  for (size_t at = 0; at < n; at += 8) {
-    const size_t count = std::min<size_t>(8, n - at);
-    f64x8 v = {};
-    std::memcpy(&v, x + at, count * sizeof(double));
-    const f32x8 f = lanes::powToFloatLanes(v, degree);
-    std::memcpy(out + at, &f, count * sizeof(float));
+  for (size_t at = 0; at < n; at += 4) {
+    const size_t count = std::min<size_t>(4, n - at);
+    f64x4 v = {};
+    if (count == 4) std::memcpy(&v, x + at, sizeof v);
+    else std::memcpy(&v, x + at, count * sizeof(double));
+    const f32x4 f = lanes::powToFloatLanes(v, degree);
+    if (count == 4) std::memcpy(out + at, &f, sizeof f);
+    else std::memcpy(out + at, &f, count * sizeof(float));
   }
 }
 
