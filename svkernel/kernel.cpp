@@ -120,9 +120,8 @@ constexpr int32_t PANEL_BLOCKS = 4;
 
 // Dot products of TILE_ROWS rows (lanes first.. of block a) with the
 // GRAM_BLOCK rows of block b, N features each.  Lanes never mix: each sums
-// its own products in feature order from 0, and each product takes the
-// column's value first, exactly as the merge does with the row i first and
-// the row j second.
+// its own single-precision products in feature order from 0, exactly as the
+// merge does.
 SVKERNEL_LANES_INLINE void dotTile(const float* a, int32_t first, const float* b, int32_t N,
                                    float out[TILE_ROWS][GRAM_BLOCK]) {
   f32x8 lo0 = {}, lo1 = {}, lo2 = {}, lo3 = {}, hi0 = {}, hi1 = {}, hi2 = {}, hi3 = {};
@@ -151,17 +150,6 @@ SVKERNEL_LANES_INLINE void dotTile(const float* a, int32_t first, const float* b
   std::memcpy(out[3] + 8, &hi3, sizeof hi3);
 }
 
-// The dot product of two packed rows with row j's value first in every
-// product: what the merge gives for the pair (i, j).
-float packedDot(const float* block_i, int32_t lane_i, const float* block_j, int32_t lane_j, int32_t N) {
-  float sum = 0.0f;
-  for (int32_t k = 0; k < N; ++k) {
-    const size_t at = static_cast<size_t>(k) * GRAM_BLOCK;
-    sum = sum + block_j[at + lane_j] * block_i[at + lane_i];
-  }
-  return sum;
-}
-
 struct GramJob {
   const kernel_parm* p;
   const float* packed;
@@ -180,14 +168,14 @@ SVKERNEL_LANES_INLINE f64x4 quarter(const float* s, int q) {
 // K(i, j) for i of row block ab (first vector) and j of column block bb
 // (second vector) and, when ab < bb, K(j, i) as well.
 //
-// The float dot product of rows i and j does not depend on which comes first
-// unless both rows hold a NaN at one feature (the product then keeps the
-// first operand's NaN), and then it is NaN.  So S serves both orders, except
-// that a NaN S is recomputed in the other order for K(j, i).  The linear,
-// polynomial and sigmoid values depend on S alone and are computed once per
-// pair; the radial value also reads the two norms in order and is computed
-// for both.  On a diagonal block pair every (i, j) is computed in its own
-// order and stored once.
+// The float dot product of rows i and j is the same number whichever comes
+// first: each product commutes and the sum runs in feature order either way.
+// (Only the payload of a NaN result could tell the orders apart, and IEEE
+// arithmetic leaves that open; compilers swap the operands of a product.)
+// So the linear, polynomial and sigmoid values, which depend on S alone, are
+// computed once per pair; the radial value also reads the two norms in
+// order and is computed for both.  On a diagonal block pair every (i, j) is
+// computed and stored once.
 SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb) {
   const kernel_parm& p = *job.p;
   const int32_t M = job.M, N = job.N;
@@ -278,25 +266,6 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
     double* col = K + Ms * static_cast<size_t>(i0 + r) + j0;
     for (int32_t c = 0; c < cols; ++c) col[c] = mirror[r][c];
   }
-  // A NaN dot product may differ in its bits when the rows swap places.
-  // (row - row is NaN for a NaN and also for an infinite S; those are
-  // recomputed too, which changes nothing.)
-  f32x8 flags = {};
-  for (int32_t r = 0; r < GRAM_BLOCK; ++r)
-    for (int h = 0; h < 2; ++h) {
-      f32x8 part;
-      std::memcpy(&part, S[r] + 8 * h, sizeof part);
-      flags = flags + (part - part);
-    }
-  bool any_nan = false;
-  for (int l = 0; l < 8; ++l) any_nan = any_nan || flags[l] != flags[l];
-  if (!any_nan) return;
-  for (int32_t r = 0; r < rows; ++r)
-    for (int32_t c = 0; c < cols; ++c) {
-      if (!std::isnan(S[r][c])) continue;
-      const float swapped = packedDot(B, c, A, r, N);
-      K[Ms * static_cast<size_t>(i0 + r) + j0 + c] = applyKernel(p, swapped, sq_j[c], sq_i[r]);
-    }
 }
 
 // Built for processors with AVX-512, with AVX2 and without either, and picked
