@@ -3,7 +3,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
+APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
 .PHONY: deps build test test-asan demo bench clean

@@ -46,6 +46,9 @@
 %     AMPSIM_STATUS=<raw>        raw status word (default 0x88000000: Mk2,
 %                                speed mode 4, 282 channels, 2048 Hz)
 %     AMPSIM_RATE=<hz>           sweeps per second (default: decoded rate)
+%                                alone (no AMPSIM_STATUS): 2048, 4096, 8192
+%                                or 16384, and the status word's speed mode
+%                                follows it (Mk2, modes 4 to 7)
 %     AMPSIM_CHANNELS=<n>        words per sweep (default: decoded layout)
 %     AMPSIM_FAIL=<CALL>:<n>[@c][,...]  the n-th call of an export fails
 %     AMPSIM_STALL=1[@c]         the buffer pointer never moves
@@ -54,6 +57,16 @@
 %     AMPSIM_BADPOINTER=<v>[@c]  READ_POINTER reports v
 %     AMPSIM_START=<bytes>[@c]   position of the first data in the ring
 %     AMPSIM_LOG=<file>          one line per driver call
+%     AMPSIM_PARADIGM=oddball    an event every 250 ms, standard (code 1) or,
+%                                one in five, target (code 2); targets evoke
+%                                a few uV peaking 300 ms after the event,
+%                                standards less and earlier, over EEG
+%                                channels 1 to 32 (default: off)
+%     AMPSIM_SEED=<n>            seed of the oddball order and of its trial-
+%                                to-trial variation (default 1)
+%   Any other rate alone, or a paradigm or seed the simulator does not know,
+%   makes the driver refuse to open ("Could not open connection to BioSemi
+%   driver."); the simulator prints why on the standard error.
 %   Its last channel is a running sweep counter; its trigger word carries
 %   event codes 1, 2, ... every half second.
 %

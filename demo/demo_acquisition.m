@@ -3,7 +3,7 @@
 % with acq_stop, then shows what arrived: sweep rate, channel layout, the
 % trigger events and the dominant rhythm of an EEG channel.
 for v = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_CHANNELS', 'AMPSIM_FAIL', 'AMPSIM_STALL', 'AMPSIM_OFFSET', ...
-         'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START', 'AMPSIM_LOG'}
+         'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START', 'AMPSIM_LOG', 'AMPSIM_PARADIGM', 'AMPSIM_SEED'}
   unsetenv(v{1});
 end
 printf('Driver library: %s\n\n', ampsim_path());
