@@ -7,8 +7,8 @@
 // adjacent floats, which is a double itself) lies between them or on either.
 // We compute an approximation d of y whose error we bound; the runtime's
 // result r has an error of at most RUNTIME_ULPS units in the last place
-// (glibc documents 0.52 ulp for pow and 0.51 ulp for exp in the default
-// rounding mode; we allow 2).  When d is a normal double of the float range
+// (glibc's exp and pow state worst cases of 0.51 and 0.52 ulp in the
+// default rounding mode; we allow 2).  When d is a normal double of the float range
 // and no boundary lies within BOUNDARY_MARGIN doubles of it, y and r are both
 // far closer to d than that, so d, y and r lie strictly on one side of every
 // boundary and round to the same float.  A boundary of the float range is a
@@ -23,7 +23,8 @@
 //   at most u each, so below 1.01 (degree - 1) ulp, 15.2 ulp for degree 16.
 // - exp: see expLanes; below 36 ulp.
 // BOUNDARY_MARGIN (2^12 doubles) is more than 30 times either bound plus the
-// runtime's, even allowing a factor of 2 for a binade edge between d and y.
+// runtime's, even allowing a factor of 2 for a binade edge between d and y
+// (checked below at compile time).
 // Values whose check fails (about one in 65000), results outside the normal
 // float range (float subnormals, zero, overflow) and NaN or infinite
 // arguments take the runtime's function itself.
@@ -44,16 +45,23 @@ typedef int64_t i64x4 __attribute__((vector_size(32)));
 typedef float f32x4 __attribute__((vector_size(16)));
 typedef int32_t i32x4 __attribute__((vector_size(16)));
 
-// Error of the runtime's exp and pow we allow for, in ulp (documented: below 1).
+// Error of the runtime's exp and pow we allow for, in ulp (stated: below 1).
 constexpr double RUNTIME_ULPS = 2.0;
-// Doubles between an approximation and the nearest float rounding boundary
-// that we require before trusting the approximation's float.  It exceeds
-// 2 * (our bound + RUNTIME_ULPS) many times over; failing values cost one
-// runtime call, and they are 2 * 2^12 / 2^29 of all, about 1 in 65000.
-constexpr int64_t BOUNDARY_MARGIN = int64_t{1} << 12;
-// Highest polynomial degree done by repeated multiplication: its rounding
-// error (below 1.01 * (degree - 1) ulp) stays far inside the margin.
+// Highest polynomial degree done by repeated multiplication.
 constexpr int32_t POW_LANES_MAX_DEGREE = 16;
+// Our error bounds, in ulp: expLanes, and the product of
+// POW_LANES_MAX_DEGREE factors.
+constexpr double EXP_LANES_ULPS = 36.0;
+constexpr double POW_LANES_ULPS = 1.01 * (POW_LANES_MAX_DEGREE - 1);
+// Doubles between an approximation and the nearest float rounding boundary
+// that we require before trusting the approximation's float.  Failing
+// values cost one runtime call, and they are 2 * 2^12 / 2^29 of all, about
+// 1 in 65000.
+constexpr int64_t BOUNDARY_MARGIN = int64_t{1} << 12;
+// Generous: 30 times the worst sum of bounds, counted twice for a binade
+// edge between the approximation and the exact value.
+static_assert(BOUNDARY_MARGIN > 30 * 2 * (EXP_LANES_ULPS + RUNTIME_ULPS), "margin for exp");
+static_assert(BOUNDARY_MARGIN > 30 * 2 * (POW_LANES_ULPS + RUNTIME_ULPS), "margin for pow");
 
 // exp(x) is below 2^-150, half the smallest float subnormal, for every
 // x < EXP_ZERO_BELOW (exp(-104) = 6.8e-46 < 2^-150 = 7.0e-46; we stay one
@@ -98,7 +106,7 @@ SVKERNEL_LANES_INLINE f32x4 roundChecked(f64x4 d, i64x4& redo) {
 }
 
 // exp(x) in double for x in [EXP_ZERO_BELOW, EXP_INF_ABOVE], with a relative
-// error below 40 u:
+// error below 36 u (EXP_LANES_ULPS):
 // - k = nearest integer to x / ln 2 (up to a tie broken either way), by the
 //   shifter trick; |k| <= 152.
 // - r = (x - k*LN2_HI) - k*LN2_LO.  LN2_HI has 32 significant bits, so k*LN2_HI
