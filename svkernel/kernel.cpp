@@ -22,8 +22,12 @@
 
 namespace svkernel {
 
+// Every double strictly between these two truncates into the int32 range.
+constexpr double INT32_TRUNC_ABOVE = -2147483649.0;
+constexpr double INT32_TRUNC_BELOW = 2147483648.0;
+
 int32_t truncToInt32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+  if (!(v > INT32_TRUNC_ABOVE && v < INT32_TRUNC_BELOW)) return INT32_MIN;
   return static_cast<int32_t>(v);
 }
 
@@ -49,9 +53,10 @@ bool kernelKnown(int32_t kernel_type) { return kernel_type >= KERNEL_LINEAR && k
 namespace {
 
 // Exponent of the radial kernel, in this order: sq_a - 2S, then + sq_b,
-// then times gamma.
-inline double rbfExponent(double sq_a, double S, double sq_b, double gamma) {
-  double t = sq_a - S * 2.0;
+// then times gamma; on doubles or, lane by lane, on vectors of them.
+template <class A, class D, class B>
+SVKERNEL_LANES_INLINE auto rbfExponent(A sq_a, D S, B sq_b, double gamma) {
+  auto t = sq_a - S * 2.0;
   t = t + sq_b;
   t = t * gamma;
   return t;
@@ -229,14 +234,10 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
         case KERNEL_RBF: {
           f64x4 sqb;
           std::memcpy(&sqb, sq_j + 4 * q, sizeof sqb);
-          f64x4 t = sq_i[r] - s * 2.0;  // the exponent in its order: sq_a - 2S, + sq_b, * gamma
-          t = t + sqb;
-          t = t * p.rbf_gamma;
+          const f64x4 t = rbfExponent(sq_i[r], s, sqb, p.rbf_gamma);
           v = lanes::expToFloatLanes(-t, redo);
           if (!diagonal) {
-            f64x4 u = sqb - s * 2.0;
-            u = u + sq_i[r];
-            u = u * p.rbf_gamma;
+            const f64x4 u = rbfExponent(sqb, s, sq_i[r], p.rbf_gamma);
             lanes::i64x4 redo_w;
             const f32x4 w = lanes::expToFloatLanes(-u, redo_w);
             std::memcpy(&W[r][4 * q], &w, sizeof w);
