@@ -183,8 +183,8 @@ SVKERNEL_LANES_INLINE f64x4 quarter(const float* s, int q) {
 // arithmetic leaves that open; compilers swap the operands of a product.)
 // So the linear, polynomial and sigmoid values, which depend on S alone, are
 // computed once per pair; the radial value also reads the two norms in
-// order and is computed for both.  On a diagonal block pair every (i, j) is
-// computed and stored once.
+// order and is computed twice where the two exponents differ.  On a
+// diagonal block pair every (i, j) is computed and stored once.
 SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb) {
   const kernel_parm& p = *job.p;
   const int32_t M = job.M, N = job.N;
@@ -203,7 +203,8 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
   for (int32_t r = 0; r < rows; ++r) sq_i[r] = job.sq[i0 + r];
   for (int32_t c = 0; c < cols; ++c) sq_j[c] = job.sq[j0 + c];
 
-  // V[r][c] = K(i0 + r, j0 + c); W[r][c] = K(j0 + c, i0 + r) (radial only).
+  // V[r][c] = K(i0 + r, j0 + c); W[r][c] = K(j0 + c, i0 + r) where that
+  // differs (radial only).
   // Lanes whose vector value may not be the runtime's are marked in `doubt`;
   // they are rare (about 1 in 65000), so a block pair with any of them is
   // simply evaluated again value by value.
@@ -211,6 +212,10 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
   const bool radial = p.kernel_type == KERNEL_RBF;
   const bool pow_lanes = p.poly_degree > 0 && p.poly_degree <= lanes::POW_LANES_MAX_DEGREE;
   lanes::i64x4 doubt = {};
+  // The radial exponent with the norms swapped is almost always the same
+  // double (both sums of three floats widened to double are usually exact);
+  // only where it differs is the value for K(j, i) computed on its own.
+  lanes::i64x4 swapped_differs = {};
   for (int32_t r = 0; r < GRAM_BLOCK; ++r) {
     if (p.kernel_type == KERNEL_LINEAR) {
       std::memcpy(V[r], &S[r], sizeof V[r]);
@@ -236,13 +241,7 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
           std::memcpy(&sqb, sq_j + 4 * q, sizeof sqb);
           const f64x4 t = rbfExponent(sq_i[r], s, sqb, p.rbf_gamma);
           v = lanes::expToFloatLanes(-t, redo);
-          if (!diagonal) {
-            const f64x4 u = rbfExponent(sqb, s, sq_i[r], p.rbf_gamma);
-            lanes::i64x4 redo_w;
-            const f32x4 w = lanes::expToFloatLanes(-u, redo_w);
-            std::memcpy(&W[r][4 * q], &w, sizeof w);
-            redo |= redo_w;
-          }
+          if (!diagonal) swapped_differs |= t != rbfExponent(sqb, s, sq_i[r], p.rbf_gamma);
           break;
         }
         default:  // KERNEL_SIGMOID; the custom kernel never gets here
@@ -252,11 +251,23 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
       doubt |= redo;
     }
   }
+  const bool mirror_own = radial && lanes::anySet(swapped_differs);
+  if (mirror_own)
+    for (int32_t r = 0; r < GRAM_BLOCK; ++r)
+      for (int q = 0; q < GRAM_BLOCK / 4; ++q) {
+        f64x4 sqb;
+        std::memcpy(&sqb, sq_j + 4 * q, sizeof sqb);
+        const f64x4 u = rbfExponent(sqb, quarter(S[r], q), sq_i[r], p.rbf_gamma);
+        lanes::i64x4 redo;
+        const f32x4 w = lanes::expToFloatLanes(-u, redo);
+        std::memcpy(&W[r][4 * q], &w, sizeof w);
+        doubt |= redo;
+      }
   if (lanes::anySet(doubt))
     for (int32_t r = 0; r < rows; ++r)
       for (int32_t c = 0; c < cols; ++c) {
         V[r][c] = applyKernel(p, S[r][c], sq_i[r], sq_j[c]);
-        if (radial && !diagonal) W[r][c] = applyKernel(p, S[r][c], sq_j[c], sq_i[r]);
+        if (mirror_own) W[r][c] = applyKernel(p, S[r][c], sq_j[c], sq_i[r]);
       }
 
   double* K = job.K;
@@ -266,7 +277,7 @@ SVKERNEL_LANES_INLINE void blockPair(const GramJob& job, int32_t ab, int32_t bb)
     for (int32_t r = 0; r < rows; ++r) col[r] = V[r][c];
   }
   if (diagonal) return;
-  const float(*mirror)[GRAM_BLOCK] = radial ? W : V;
+  const float(*mirror)[GRAM_BLOCK] = mirror_own ? W : V;
   for (int32_t r = 0; r < rows; ++r) {
     double* col = K + Ms * static_cast<size_t>(i0 + r) + j0;
     for (int32_t c = 0; c < cols; ++c) col[c] = mirror[r][c];

@@ -192,20 +192,60 @@ TEST(GramDense, MatchesTheLiteralProcedureAcrossBlocksAndKernels) {
       {0, 0, 0, 0, 0},          {1, 3, 0, 0.3, 0.7},     {1, 0, 0, 1.0, 0.0},     {1, 1, 0, -2.0, 0.5},
       {1, 16, 0, 0.1, 1.0},     {1, 17, 0, 0.1, 1.0},    {1, -2, 0, 0.5, 0.25},   {1, 5, 0, 3.0, 0.0},
       {2, 0, 0.05, 0, 0},       {2, 0, 2.0, 0, 0},       {2, 0, 7.5, 0, 0},       {2, 0, -0.9, 0, 0},
-      {2, 0, 0.0, 0, 0},        {3, 0, 0, 0.02, -0.4},   {4, 0, 0, 0, 0}};
+      {2, 0, 0.0, 0, 0},        {2, 0, 1e-11, 0, 0},     {3, 0, 0, 0.02, -0.4},   {4, 0, 0, 0, 0}};
   struct Shape {
     int32_t M, N;
   };
   for (const Shape& sh : {Shape{1, 3}, Shape{15, 7}, Shape{16, 1}, Shape{17, 33}, Shape{63, 5}, Shape{64, 16},
                           Shape{65, 9}, Shape{129, 4}, Shape{40, 0}}) {
     auto X = eegtest::random_data(static_cast<size_t>(sh.M) * sh.N, 500 + sh.M, 3.0);
+    // A repeated row, a zero row, and rows a million times longer than the
+    // rest, whose squared norms make the radial exponent depend on the
+    // order of the two rows.
     if (sh.M > 5 && sh.N > 0)
-      for (int32_t k = 0; k < sh.N; ++k) {  // a repeated row and a zero row
+      for (int32_t k = 0; k < sh.N; ++k) {
         X[2 + static_cast<size_t>(k) * sh.M] = X[0 + static_cast<size_t>(k) * sh.M];
         X[3 + static_cast<size_t>(k) * sh.M] = 0.0;
+        for (int32_t i = 4; i < sh.M; i += 7) X[i + static_cast<size_t>(k) * sh.M] *= 1e6;
       }
     for (const auto& k : kinds) expectLiteralGram(k, X, sh.M, sh.N, "random");
   }
+}
+
+// Rows i and j of very different lengths make the radial exponent depend on
+// which norm comes first; with the width set so that the two values fall on
+// either side of a float rounding boundary, K(j, i) differs from K(i, j)
+// and has to be computed on its own.
+TEST(GramDense, RadialValuesOfBothOrdersWhereTheyDiffer) {
+  const int32_t M = 40, N = 2, i = 3, j = 37;  // rows in different blocks
+  std::mt19937_64 gen(99);
+  std::uniform_real_distribution<double> unit(1.0, 2.0);
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    const float A = static_cast<float>(unit(gen) * 1048576.0), B = static_cast<float>(unit(gen) * 1e-3),
+                C = static_cast<float>(unit(gen));
+    const double sq_i = static_cast<float>(A * A), S = static_cast<float>(B * A);
+    const double sq_j = static_cast<float>(static_cast<float>(B * B) + static_cast<float>(C * C));
+    const double D1 = (sq_i - S * 2.0) + sq_j, D2 = (sq_j - S * 2.0) + sq_i;
+    if (D1 == D2) continue;
+    // A width that puts exp(-gamma * D1) next to the midpoint between two floats.
+    const float near = static_cast<float>(std::exp(-20.0));
+    const double mid = (static_cast<double>(near) + static_cast<double>(std::nextafter(near, 1.0f))) / 2.0;
+    double gamma = -std::log(mid) / D1;
+    for (int step = 0; step < 400; ++step, gamma = std::nextafter(gamma, 1.0)) {
+      if (static_cast<float>(std::exp(-(D1 * gamma))) == static_cast<float>(std::exp(-(D2 * gamma)))) continue;
+      auto X = eegtest::random_data(static_cast<size_t>(M) * N, 100, 1.0);
+      X[i] = A;
+      X[i + M] = 0.0;
+      X[j] = B;
+      X[j + M] = C;
+      const svkernel_ref::Kernel k{2, 0, gamma, 0, 0};
+      const auto literal = svkernel_ref::gram(k, X.data(), M, N);
+      ASSERT_NE(literal[i + static_cast<size_t>(j) * M], literal[j + static_cast<size_t>(i) * M]);
+      expectLiteralGram(k, X, M, N, "orders that differ");
+      return;
+    }
+  }
+  FAIL() << "no pair of rows found whose radial values differ with their order";
 }
 
 // NaN of both signs and with payloads, infinities and huge values, in rows
