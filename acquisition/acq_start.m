@@ -6,7 +6,9 @@
 %   word from a probe ring to learn the sampling rate and channel layout,
 %   restarts the driver with a session ring of 30720 sweeps and checks that
 %   the sweeps have the decoded length.  Every step is printed.  The session
-%   lives on in the fifteen returned scalars; nothing is kept elsewhere.
+%   lives on in the fifteen returned scalars, and in the process's record of
+%   live sessions, which acq_fetch and acq_stop check the scalars against.
+%   ACQ_OPEN returns the same session as a struct with named fields.
 %
 %   Input
 %     DRIVER_PATH  char, 1-by-k with 5 <= k <= 16383: path of the driver
@@ -33,13 +35,29 @@
 %   driver DLL.", "BioSemi driver does not transmit data. Is the box turned
 %   on?" (after 3 s without data), the speed-mode wheel messages; before
 %   raising, the call disables, closes and unloads what it opened and frees
-%   its ring.  A path of 16384 characters or more raises acq_start:pathTooLong.
+%   its ring.  A path that names something other than a regular file (a
+%   FIFO, a directory, a device) gets "Could not load BioSemi driver DLL."
+%   without being opened.  A path of 16384 characters or more raises
+%   acq_start:pathTooLong.  A driver library that already has a live session
+%   in this process raises acq_start:alreadyOpen, naming that session (its
+%   number, driver, channels and rate) and how to stop it.
 %   A low battery raises the warning BioSemi:BatteryLow and the start goes on.
 %   Where a script has turned that warning into an error, the start ends with
 %   it after releasing the driver, the library and the ring.
 %
-%   The session must end with ACQ_STOP exactly once.  Nothing guards a fetch
-%   or stop with the scalars of a session already stopped: that crashes.
+%   The session ends with ACQ_STOP.  Scalars of a session that is no longer
+%   live (stopped, or never started) are refused by acq_fetch and acq_stop
+%   with acq_fetch:noSession and acq_stop:noSession, and so are scalars that
+%   do not belong together (another session's handle, the sampling rate
+%   where the channel count goes).  A session started again at exactly the
+%   addresses of a stopped one (the allocator and loader may reuse them)
+%   makes the old scalars name the new session.  A script that lost its
+%   scalars stops its session with ACQ_STOP_ALL; live sessions are also
+%   stopped when the last acquisition MEX file is cleared (clear all, clear
+%   functions) and when Octave exits.
+%
+%   The sample format (microvolts, trigger codes, status flags): see
+%   ACQ_DECODE.
 %
 %   Simulated amplifier (ampsim_path()), configured by environment variables
 %   read at every driver open ("[@c]": only on the c-th connection):
@@ -81,4 +99,13 @@
 %     end
 %     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %
-%   See also ACQ_FETCH, ACQ_STOP, AMPSIM_PATH.
+%   The same with named fields, stopped even when an error ends the function
+%   that records (see ACQ_OPEN):
+%     s = acq_open(ampsim_path(), 'quiet', true);
+%     cleanup = onCleanup(@() acq_close(s));
+%     pause(0.5);
+%     [data, s] = acq_read(s);
+%     d = acq_decode(data, s);      % d.eeg in microvolts, d.trigger codes
+%
+%   See also ACQ_FETCH, ACQ_STOP, ACQ_STOP_ALL, ACQ_OPEN, ACQ_READ, ACQ_CLOSE,
+%   ACQ_DECODE, AMPSIM_PATH.

@@ -9,10 +9,11 @@
 %   probability estimates, and prints "Accuracy = <a>% (<correct>/<n>)".
 %
 %   Inputs
-%     Y        double, n-by-1, the true labels (full).  Only exact equality
-%              with the predicted label counts as correct.
-%     X        sparse double, n-by-d with one instance per row; with 'col',
-%              d-by-n with one instance per column.
+%     Y        real double, n-by-1, the true labels (full).  Only exact
+%              equality with the predicted label counts as correct.
+%     X        real sparse double, n-by-d with one instance per row; with
+%              'col', d-by-n with one instance per column.  Complex Y or X
+%              is refused like any other class (printed message).
 %     MODEL    1-by-1 struct whose six fields are read BY POSITION:
 %                Parameters  solver code in element 1 (0 to 7: L2R_LR,
 %                            L2R_L2LOSS_SVC_DUAL, L2R_L2LOSS_SVC,
@@ -52,10 +53,12 @@
 %
 %   Failures do not raise errors: linmodel_score prints the reason (the usage
 %   text, "Testing_instance_matrix must be sparse", "Error: can't read model:
-%   ...", a label length mismatch, ...) and returns three empty matrices.
-%   Only input that cannot be scored safely raises an error with identifier
-%   linmodel_score:<condition> (sparseLabels, tooLarge, optionNotText,
-%   optionTooLong, tooManyOptions).
+%   ...", a label length mismatch, "Error: cannot transpose testing instance
+%   matrix" when the transpose of X is not a real sparse matrix, ...) and
+%   returns three empty matrices.  Only input that cannot be scored safely,
+%   and more than three outputs, raise an error with identifier
+%   linmodel_score:<condition> (nargout, sparseLabels, tooLarge,
+%   optionNotText, optionTooLong, tooManyOptions).
 %
 %   Example
 %     system('liblinear-train -s 0 -B 1 -q heart_scale heart.model');

@@ -13,9 +13,11 @@
 %   Outputs
 %     P  single, a*(a+1)/2-by-1.
 %
-%   Limits: a <= 65535.  Bad input (no input, a non-single, complex or sparse
-%   S, fewer columns than rows) raises an error with identifier
-%   tri_pack_f32:<condition>.
+%   Limits: a <= 65535 (P's length must be a signed 32-bit count).  Bad
+%   input (no input, more than one output, a non-single, complex or sparse
+%   S, fewer columns than rows, a > 65535) raises an error with identifier
+%   tri_pack_f32:<condition> (nargin, nargout, notSingle, notSquare,
+%   tooLarge).
 %
 %   Example
 %     P = tri_pack_f32(single([1 4 7; 2 5 8; 3 6 9]))

@@ -15,9 +15,10 @@
 %   Outputs
 %     Q  double scalar; 0 for an empty X.
 %
-%   Limits: a <= 65535.  Bad input (fewer than two inputs, a non-single P, a
-%   non-double X, a P shorter than a*(a+1)/2) raises an error with
-%   identifier tri_qform_f32:<condition>.
+%   Limits: a <= 65535.  Bad input (fewer than two inputs, more than one
+%   output, a non-single P, a non-double X, a P shorter than a*(a+1)/2)
+%   raises an error with identifier tri_qform_f32:<condition> (nargin,
+%   nargout, notSingle, notDouble, emptyX, tooLarge, shortPacked).
 %
 %   Example
 %     q = tri_qform_f32(single([1; 4; 5; 7; 8; 9]), [1; 2; 3])

@@ -12,9 +12,12 @@
 %   Outputs
 %     S  single, a-by-a, symmetric.
 %
-%   Limits: L <= 1073741823.  Bad input (no input, a non-single, complex or
-%   sparse P, a length that is not a triangular number) raises an error with
-%   identifier tri_unpack_f32:<condition>.
+%   Limits: a <= 65535 (L <= 2147450880), as for TRI_PACK_F32, so every P
+%   that TRI_PACK_F32 makes unpacks.  Bad input (no input, more than one
+%   output, a non-single, complex or sparse P, a length that is not a
+%   triangular number) raises an error with identifier
+%   tri_unpack_f32:<condition> (nargin, nargout, notSingle, notTriangular,
+%   tooLarge).
 %
 %   Example
 %     S = tri_unpack_f32(single([1; 4; 5; 7; 8; 9]))

@@ -133,6 +133,8 @@ EEGMEX_STANDIN_API void mexWarnMsgIdAndTxt(const char *id, const char *fmt, ...)
 EEGMEX_STANDIN_API int mexPrintf(const char *fmt, ...);
 EEGMEX_STANDIN_API int mexCallMATLAB(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[], const char *name);
 EEGMEX_STANDIN_API const char *mexFunctionName(void);
+/* Registers a function the host calls when it unloads the extension. */
+EEGMEX_STANDIN_API int mexAtExit(void (*exit_fcn)(void));
 
 #ifdef __cplusplus
 }
