@@ -45,16 +45,6 @@ function s = kernel_name(type)
   end
 end
 
-function m = svm_model(type, g, c, c0)
-  kp = struct('kernel_type', type, 'poly_degree', 3, 'rbf_gamma', g, ...
-              'coef_lin', c, 'coef_const', c0, 'custom', 'empty');
-  m = struct('sv_num', 0, 'upper_bound', 0, 'b', 0, 'totwords', 0, 'totdoc', 0, ...
-             'loo_error', -1, 'loo_recall', -1, 'xa_error', -1, 'xa_recall', -1, ...
-             'xa_precision', -1, 'maxdiff', 0, 'r_delta_sq', 0, 'r_delta_avg', 0, ...
-             'model_length', 0, 'loss', 0, 'vcdim', 0, 'index', 0, ...
-             'supvec', zeros(0, 0), 'kernel_parm', kp);
-end
-
 function K = baseline(type, X, g, c, c0)
   Xs = single(X);
   if type ~= 1
@@ -68,7 +58,7 @@ end
 function [ours, base] = time_both(type, M, N, g, c, c0, reps)
   randn('seed', M + N);
   X = randn(M, N);
-  model = svm_model(type, g, c, c0);
+  model = svm_kernel_model(type, 'gamma', g, 'degree', 3, 'coef_lin', c, 'coef_const', c0);
   ours = inf; base = inf;
   for r = 1:reps
     clear K Kb;

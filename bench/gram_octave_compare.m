@@ -11,16 +11,9 @@
 % Run with the folder of the MEX files on the path:
 %   octave-cli --eval "addpath([pwd '/build/mex']); run('bench/gram_octave_compare.m')"
 gamma = 0.01; c = 0.05; c0 = 1;
-kp = struct('kernel_type', 2, 'poly_degree', 3, 'rbf_gamma', gamma, ...
-            'coef_lin', c, 'coef_const', c0, 'custom', 'empty');
-model = struct('sv_num', 0, 'upper_bound', 0, 'b', 0, 'totwords', 0, 'totdoc', 0, ...
-               'loo_error', -1, 'loo_recall', -1, 'xa_error', -1, 'xa_recall', -1, ...
-               'xa_precision', -1, 'maxdiff', 0, 'r_delta_sq', 0, 'r_delta_avg', 0, ...
-               'model_length', 0, 'loss', 0, 'vcdim', 0, 'index', 0, ...
-               'supvec', zeros(0, 0), 'kernel_parm', kp);
 printf('%-10s %6s %5s %14s %14s %8s %12s\n', 'kernel', 'M', 'N', 'gram_square s', 'Octave expr s', 'ratio', 'max |diff|');
-for type = [2 1]
-  model.kernel_parm.kernel_type = type;
+for type = {'rbf', 'poly'}
+  model = svm_kernel_model(type{1}, 'gamma', gamma, 'degree', 3, 'coef_lin', c, 'coef_const', c0);
   for M = [2000 4000]
     for N = [64 256]
       randn('seed', M + N);
@@ -32,7 +25,7 @@ for type = [2 1]
         tic; K = gram_square(X, model); t_mex = min(t_mex, toc);
         tic;
         Xs = single(X);
-        if type == 2
+        if strcmp(type{1}, 'rbf')
           sq = sum(Xs .^ 2, 2);
           Ko = double(exp(-gamma * (sq + sq' - 2 * (Xs * Xs'))));
         else
@@ -40,8 +33,7 @@ for type = [2 1]
         end
         t_oct = min(t_oct, toc);
       end
-      names = {'', 'polynomial', 'radial'};
-      printf('%-10s %6d %5d %14.3f %14.3f %8.2f %12.3g\n', names{type + 1}, M, N, t_mex, t_oct, ...
+      printf('%-10s %6d %5d %14.3f %14.3f %8.2f %12.3g\n', type{1}, M, N, t_mex, t_oct, ...
              t_oct / t_mex, max(abs(K(:) - Ko(:))));
       fflush(stdout);
     end

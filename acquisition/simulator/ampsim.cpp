@@ -144,6 +144,7 @@ struct Device {
   int64_t ring_bytes = 0;
   int64_t start_pos = 0;
   std::atomic<uint32_t> pointer{0};
+  std::atomic<bool> pointer_read{false};  // READ_POINTER called since the enable message
   std::thread writer;
   std::atomic<bool> stop{false};
 
@@ -330,6 +331,11 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
   Device& d = device();
   std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
   if (filler_bytes > 0) {
+    // The filler lies after the pointer the driver's user reads after the
+    // enable message: hold it back until that read, however the threads are
+    // scheduled, or the user could see the pointer already past it.
+    while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
     pos = write_words(ring, ring_bytes, pos, filler.data(), filler.size());
     d.pointer.store(static_cast<uint32_t>(pos), std::memory_order_release);
@@ -372,6 +378,7 @@ void start_writer() {
   if (d.writer.joinable() || !d.ring || (applies(d.cfg.stall) && d.cfg.stall.value != 0)) return;
   Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate, d.cfg.oddball, d.cfg.seed);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
+  d.pointer_read.store(false, std::memory_order_release);
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
@@ -466,6 +473,7 @@ AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
   const uint32_t value = applies(d.cfg.badpointer) ? static_cast<uint32_t>(d.cfg.badpointer.value)
                                                    : d.pointer.load(std::memory_order_acquire);
   std::memcpy(pointer, &value, 4);
+  d.pointer_read.store(true, std::memory_order_release);
   if (!d.read_pointer_logged) {
     d.read_pointer_logged = true;
     log_line("READ_POINTER ok");
