@@ -1,12 +1,14 @@
 # Front door: make build | make test | make demo | make bench
+#             make package (the Octave package) | make test-windows
 # Each target first installs the Debian packages that are missing.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf
+APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf \
+                g++-mingw-w64-x86-64-posix wine64 googletest
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build test test-asan demo bench clean
+.PHONY: deps build build-lists test test-asan test-package test-windows demo bench package clean
 
 deps:
 	@missing=""; \
@@ -24,16 +26,51 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The build lists that the package and eegmex_build.m read, refreshed from
+# the CMakeLists.txt files (the build_lists_current test says when).
+build-lists: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cp $(BUILD)/eegmex_sources.mk eegmex_sources.mk
+
 # All tests: the stand-in and Octave tests of the release build, then the
 # stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-package
+	$(MAKE) test-windows
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The Octave package eegmex-<version>.tar.gz, for pkg install.
+package: deps
+	package/make_package.sh . $(BUILD)
+
+# Installs the package in a temporary prefix, uses it, runs pkg test on it
+# and uninstalls it.
+test-package: package
+	package/test_package.sh $(BUILD)/eegmex-$$(sed -n 's/^EEGMEX_VERSION := //p' eegmex_sources.mk).tar.gz
+
+# 64-bit Windows: the cores, the stand-in host and its modules, the simulated
+# driver (ampsim.dll) and the GoogleTest suites cross-built with mingw-w64
+# (posix threads) and run under wine64, in a wine prefix of their own.
+# linmodel is left out: Debian has no Windows build of liblinear.
+WIN_BUILD      ?= build-windows
+WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
+WINE           := /usr/lib/wine/wine64
+MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
+WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+                  WINEPATH="$(CURDIR)/$(WIN_BUILD)/standin;$(CURDIR)/$(WIN_BUILD)/mex;$(MINGW_RUNTIME)"
+
+test-windows: deps
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)"
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+	$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1
+	cd $(WIN_BUILD) && $(WINE_ENV) ctest --output-on-failure -j$(JOBS)
 
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"
@@ -47,4 +84,4 @@ bench: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

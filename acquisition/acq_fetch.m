@@ -1,3 +1,4 @@
+function varargout = acq_fetch (varargin)
 %ACQ_FETCH  Fetch the sweeps that arrived since the last fetch of an acquisition.
 %   [DATA, PTR] = ACQ_FETCH(LIB, DRV, PTRFN, RING, CHANNELS, LASTPTR)
 %
@@ -49,3 +50,20 @@
 %     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %
 %   See also ACQ_START, ACQ_STOP, ACQ_DECODE, ACQ_READ, ACQ_STOP_ALL.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_fetch', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! s = cell (1, 15);
+%! [~, s{:}] = evalc ('acq_start (ampsim_path ())');
+%! pause (0.5);
+%! [data, ptr] = acq_fetch (s{1}, s{2}, s{6}, s{8}, s{9}, s{15});
+%! counter = typecast (data(end, :), 'uint32');
+%! evalc ('acq_stop (s{1}, s{2}, s{4}, s{7}, s{8})');
+%! assert (columns (data) > 0);
+%! assert (all (diff (double (counter)) == 1));

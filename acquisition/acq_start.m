@@ -1,3 +1,4 @@
+function varargout = acq_start (varargin)
 %ACQ_START  Start an acquisition from a BioSemi amplifier through its driver library.
 %   [LIB, DRV, OPENFN, WRITEFN, SWEEPSFN, PTRFN, CLOSEFN, RING, ...
 %    CHANNELS, RATE, NSYNC, NTRIG, NEEG, NEXG, PTR] = ACQ_START(DRIVER_PATH)
@@ -109,3 +110,19 @@
 %
 %   See also ACQ_FETCH, ACQ_STOP, ACQ_STOP_ALL, ACQ_OPEN, ACQ_READ, ACQ_CLOSE,
 %   ACQ_DECODE, AMPSIM_PATH.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_start', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! s = cell (1, 15);
+%! [~, s{:}] = evalc ('acq_start (ampsim_path ())');
+%! pause (0.1);
+%! [data, ptr] = acq_fetch (s{1}, s{2}, s{6}, s{8}, s{9}, s{15});
+%! evalc ('acq_stop (s{1}, s{2}, s{4}, s{7}, s{8})');
+%! assert (rows (data), double (s{9}));
+%! assert (all (data(1, :) == -256));

@@ -1,3 +1,4 @@
+function varargout = acq_stop (varargin)
 %ACQ_STOP  Stop an acquisition that ACQ_START began.
 %   ACQ_STOP(LIB, DRV, WRITEFN, CLOSEFN, RING)
 %
@@ -33,3 +34,15 @@
 %     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %
 %   See also ACQ_START, ACQ_FETCH, ACQ_STOP_ALL, ACQ_CLOSE.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_stop', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! s = cell (1, 15);
+%! [~, s{:}] = evalc ('acq_start (ampsim_path ())');
+%! evalc ('acq_stop (s{1}, s{2}, s{4}, s{7}, s{8})');

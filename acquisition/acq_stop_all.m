@@ -1,3 +1,4 @@
+function varargout = acq_stop_all (varargin)
 %ACQ_STOP_ALL  Stop every live acquisition session of this Octave process.
 %   ACQ_STOP_ALL()
 %   N = ACQ_STOP_ALL()
@@ -34,3 +35,17 @@
 %     n = acq_stop_all()           % n = 1: the driver is free again
 %
 %   See also ACQ_START, ACQ_STOP, ACQ_OPEN, ACQ_CLOSE.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_stop_all', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! s = cell (1, 15);
+%! [~, s{:}] = evalc ('acq_start (ampsim_path ())');
+%! s = cell (1, 15);
+%! [~, n] = evalc ('acq_stop_all ()');
+%! assert (n, 1);

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "acquisition/dynlib.h"
+#include "host/dynlib.h"
 
 namespace acquisition {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "acquisition/dynlib.h"
+#include "host/dynlib.h"
 #include "acquisition/ring.h"
 
 namespace acquisition {

@@ -1,3 +1,4 @@
+function varargout = linmodel_score (varargin)
 %LINMODEL_SCORE  Score sparse test instances with a liblinear linear model.
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL)
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS)
@@ -68,3 +69,17 @@
 %     [labels, accuracy, dec] = linmodel_score(y, X', model, '', 'col');
 %
 %   See also LINMODEL_READ.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'linmodel_score', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! model = struct ('Parameters', 0, 'nr_class', 2, 'nr_feature', 2, 'bias', -1, 'Label', [1; -1], 'w', [1 -1]);
+%! [~, labels, accuracy, dec] = evalc ('linmodel_score ([1; -1], sparse ([1 0; 0 1]), model)');
+%! assert (labels, [1; -1]);
+%! assert (accuracy, 100);
+%! assert (dec, [1; -1]);

@@ -1,3 +1,4 @@
+function varargout = tri_qform_f32 (varargin)
 %TRI_QFORM_F32  Quadratic form of a double vector with a packed symmetric matrix.
 %   Q = TRI_QFORM_F32(P, X)
 %
@@ -25,3 +26,12 @@
 %     % q = 256
 %
 %   See also TRI_PACK_F32, TRI_UNPACK_F32.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'tri_qform_f32', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (tri_qform_f32 (single ([1; 4; 5; 7; 8; 9]), [1; 2; 3]), 256)

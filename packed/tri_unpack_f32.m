@@ -1,3 +1,4 @@
+function varargout = tri_unpack_f32 (varargin)
 %TRI_UNPACK_F32  Rebuild a symmetric single matrix from its packed column.
 %   S = TRI_UNPACK_F32(P)
 %
@@ -24,3 +25,12 @@
 %     % S = [1 4 7; 4 5 8; 7 8 9]
 %
 %   See also TRI_PACK_F32, TRI_QFORM_F32.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'tri_unpack_f32', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (tri_unpack_f32 (single ([1; 4; 5; 7; 8; 9])), single ([1 4 7; 4 5 8; 7 8 9]))

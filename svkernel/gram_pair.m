@@ -1,3 +1,4 @@
+function varargout = gram_pair (varargin)
 %GRAM_PAIR  Kernel value of two rows under an SVM model's kernel.
 %   V = GRAM_PAIR(X, Y, MODEL)
 %
@@ -34,3 +35,14 @@
 %     v = gram_pair([1 2], [3 4], model)          % (11 + 1)^2 = 144
 %
 %   See also GRAM_SQUARE, SVM_KERNEL_MODEL.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'gram_pair', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! model = svm_kernel_model ('poly', 'degree', 2, 'coef_lin', 1, 'coef_const', 1);
+%! assert (gram_pair ([1 2], [3 4], model), 144);

@@ -1,3 +1,4 @@
+function varargout = gram_square (varargin)
 %GRAM_SQUARE  Square Gram matrix of the rows of X under an SVM model's kernel.
 %   K = GRAM_SQUARE(X, MODEL)
 %
@@ -57,3 +58,17 @@
 %     gram_square([1 2; 3 4], svm_kernel_model('linear'))   % [5 11; 11 25]
 %
 %   See also GRAM_PAIR, SVM_KERNEL_MODEL.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'gram_square', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! model = svm_kernel_model ('rbf', 'gamma', 0.5);
+%! K = gram_square ([1 2; 3 4; 0 0], model);
+%! assert (size (K), [3 3]);
+%! assert (diag (K), [1; 1; 1]);
+%! assert (gram_square ([1 2; 3 4], svm_kernel_model ('linear')), [5 11; 11 25]);

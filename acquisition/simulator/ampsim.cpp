@@ -9,8 +9,9 @@
 //   int   CLOSE_DRIVER_ASYNC(void* h)                  non-zero = success
 //
 // One amplifier, one connection at a time.  The enable message (byte 0 =
-// 0xFF) starts a writer thread that writes whole sweeps into the registered
-// ring in real time and publishes the byte pointer after each sweep,
+// 0xFF) starts a writer thread that, from the first pointer read after it,
+// writes whole sweeps into the registered ring in real time and publishes
+// the byte pointer after each sweep,
 // wrapping at the ring's end (the pointer equals the ring's length when the
 // last sweep ended there).  The disable message and the close call stop and
 // join the thread; a new open after a close works.  The writer thread never
@@ -144,9 +145,12 @@ struct Device {
   int64_t ring_bytes = 0;
   int64_t start_pos = 0;
   std::atomic<uint32_t> pointer{0};
-  std::atomic<bool> pointer_read{false};  // READ_POINTER called since the enable message
   std::thread writer;
   std::atomic<bool> stop{false};
+  // Set by the first READ_POINTER after the enable message: the writer waits
+  // for it, so that the pointer a start reads first is where the data begin
+  // whatever the thread scheduling.
+  std::atomic<bool> pointer_read{false};
 
   Device();
   ~Device();
@@ -330,12 +334,9 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
                  uint64_t midsweep_bytes) {
   Device& d = device();
   std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
+  while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
   if (filler_bytes > 0) {
-    // The filler lies after the pointer the driver's user reads after the
-    // enable message: hold it back until that read, however the threads are
-    // scheduled, or the user could see the pointer already past it.
-    while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
     std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
     pos = write_words(ring, ring_bytes, pos, filler.data(), filler.size());
     d.pointer.store(static_cast<uint32_t>(pos), std::memory_order_release);
@@ -378,8 +379,8 @@ void start_writer() {
   if (d.writer.joinable() || !d.ring || (applies(d.cfg.stall) && d.cfg.stall.value != 0)) return;
   Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate, d.cfg.oddball, d.cfg.seed);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
-  d.pointer_read.store(false, std::memory_order_release);
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
+  d.pointer_read.store(false, std::memory_order_release);
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
 

@@ -6,6 +6,9 @@
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -171,11 +174,17 @@ TEST_F(Simulator, SpeedModeErrorComesAfterTheStatusLines) {
   EXPECT_EQ(r.printed.substr(r.printed.size() - tail.size()), tail);
 }
 
+#if defined(_WIN32)
+const char* const kStubSuffix = ".dll";
+#else
+const char* const kStubSuffix = ".so";
+#endif
+
 TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   const char* const names[5] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
                                 "CLOSE_DRIVER_ASYNC"};
   for (int k = 0; k < 5; ++k) {
-    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + ".so";
+    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + kStubSuffix;
     auto r = start(path.c_str());
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.clean());
@@ -186,6 +195,23 @@ TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.");
 }
 
+#if defined(_WIN32)
+// Windows counterpart: a folder, a pipe and a device are refused at once.
+TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  const std::string pipe_name = "\\\\.\\pipe\\acq_test_" + std::to_string(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeA(pipe_name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  const auto t0 = std::chrono::steady_clock::now();
+  for (const std::string& path : {pipe_name, ::testing::TempDir(), std::string("\\\\.\\NUL")}) {
+    auto r = start(path.c_str());
+    EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.") << path;
+    EXPECT_EQ(r.error_id, "");
+    EXPECT_EQ(r.printed, "Loading BioSemi driver dll...\n");
+  }
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
+  CloseHandle(pipe);
+}
+#else
 TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
   const std::string fifo = ::testing::TempDir() + "acq_fifo_" + std::to_string(getpid()) + ".so";
   std::remove(fifo.c_str());
@@ -212,6 +238,7 @@ TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
   std::remove(fifo.c_str());
 }
+#endif
 
 TEST_F(Simulator, LowBatteryWarnsAndTheStartCompletes) {
   set("AMPSIM_STATUS", "0xC8000000");

@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +22,7 @@
 #include "acquisition/driver.h"
 #include "acquisition/session_scalars.h"
 #include "host/standin/standin.h"
+#include "testing/portable_env.h"
 
 namespace {
 
@@ -83,6 +88,14 @@ int32_t int32_out(const standin::Result& r, size_t k) { return standin::int32s(r
 long heap_in_use() {
 #if defined(__SANITIZE_ADDRESS__)
   return 0;  // the sanitizer's allocator keeps its own books; LeakSanitizer checks instead
+#elif defined(_WIN32)
+  // The C runtime's heap, walked block by block.
+  long used = 0;
+  _HEAPINFO entry;
+  entry._pentry = nullptr;
+  while (_heapwalk(&entry) == _HEAPOK)
+    if (entry._useflag == _USEDENTRY) used += static_cast<long>(entry._size);
+  return used;
 #else
   struct mallinfo2 m = mallinfo2();
   return static_cast<long>(m.uordblks + m.hblkhd);
@@ -92,6 +105,21 @@ long heap_in_use() {
 constexpr long kRingLeftBehind = 1 << 20;
 
 // Threads of this process, and whether the simulator is mapped into it.
+#if defined(_WIN32)
+size_t thread_count() {
+  size_t n = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    n += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+  CloseHandle(snapshot);
+  return n;
+}
+bool simulator_loaded() {
+  return GetModuleHandleA(std::filesystem::path(kLibrary).filename().string().c_str()) != nullptr;
+}
+#else
 size_t thread_count() {
   size_t n = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
@@ -103,6 +131,7 @@ bool simulator_loaded() {
     if (line.find("libampsim.so") != std::string::npos) return true;
   return false;
 }
+#endif
 
 const Log kProbe = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
                     "USB_WRITE enable ok", "READ_POINTER ok"};

@@ -2,7 +2,11 @@
 // driver exports that log their calls beside the printed lines, fail on
 // request and write sweeps of a chosen layout into the registered ring.
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -107,16 +111,23 @@ int32_t fake_close(void* handle) {
 
 // A real library stands in for the driver's module, so that the release's
 // unload can be seen: after it the library is no longer loaded.
+#if defined(_WIN32)
+const std::string kModule = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.dll";
+bool module_loaded() { return GetModuleHandleA("libacq_stub_missing_4.dll") != nullptr; }
+void* load_module() { return reinterpret_cast<void*>(LoadLibraryA(kModule.c_str())); }
+#else
 const std::string kModule = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.so";
 bool module_loaded() {
   void* h = dlopen(kModule.c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (h) dlclose(h);
   return h != nullptr;
 }
+void* load_module() { return dlopen(kModule.c_str(), RTLD_NOW | RTLD_LOCAL); }
+#endif
 
 StartHeld held_with_fakes() {
   StartHeld held;
-  held.library = dlopen(kModule.c_str(), RTLD_NOW | RTLD_LOCAL);
+  held.library = load_module();
   EXPECT_NE(held.library, nullptr);
   held.driver.open = fake_open;
   held.driver.usb_write = fake_usb_write;

@@ -4,7 +4,9 @@
 // call it only from the thread that entered mexFunction.
 #include "standin.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "host/dynlib.h"
 
 struct mxArray_tag {
   mxClassID cls = mxDOUBLE_CLASS;
@@ -181,6 +185,23 @@ mxArray* transpose(const mxArray* a) {
 
 using MexFunction = void (*)(int, mxArray**, int, const mxArray**);
 
+// Modules are built with the platform's shared-library suffix.
+#if defined(_WIN32)
+const char* const kModuleSuffix = ".dll";
+#else
+const char* const kModuleSuffix = ".so";
+#endif
+
+// Why the last load failed, where the platform says.
+std::string load_error() {
+#if defined(_WIN32)
+  return "";
+#else
+  const char* e = dlerror();
+  return e ? std::string(": ") + e : "";
+#endif
+}
+
 struct Module {
   void* handle = nullptr;
   MexFunction fn = nullptr;
@@ -193,15 +214,16 @@ std::map<std::string, Module>& loaded_modules() {
 }
 
 std::string module_path(const std::string& module) {
-  return module.find('/') == std::string::npos ? standin::module_dir() + "/" + module + ".so" : module;
+  const bool is_path = module.find_first_of("/\\") != std::string::npos;
+  return is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
 }
 
 MexFunction load(const std::string& path) {
   auto it = loaded_modules().find(path);
   if (it != loaded_modules().end()) return it->second.fn;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + ": " + dlerror());
-  auto fn = reinterpret_cast<MexFunction>(dlsym(handle, "mexFunction"));
+  void* handle = acquisition::load_library(path.c_str());
+  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + load_error());
+  auto fn = reinterpret_cast<MexFunction>(acquisition::find_export(handle, "mexFunction"));
   if (!fn) throw std::runtime_error("stand-in host: no exported mexFunction in " + path);
   loaded_modules()[path] = Module{handle, fn, nullptr};
   return fn;
@@ -569,7 +591,7 @@ std::string module_dir() {
 void clear_modules() {
   for (auto& entry : loaded_modules()) {
     if (entry.second.at_exit) entry.second.at_exit();
-    dlclose(entry.second.handle);
+    acquisition::unload_library(entry.second.handle);
   }
   loaded_modules().clear();
 }

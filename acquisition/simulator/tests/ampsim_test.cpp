@@ -1,6 +1,5 @@
 // The simulated amplifier: its sweeps (in-process, through the generator the
 // library uses) and what the library itself writes through its five exports.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +11,8 @@
 
 #include "acquisition/simulator/sweeps.h"
 #include "acquisition/status.h"
+#include "host/dynlib.h"
+#include "testing/portable_env.h"
 
 namespace {
 
@@ -140,16 +141,16 @@ struct Driver {
   int32_t (*close)(void*) = nullptr;
 
   Driver() {
-    library = dlopen(AMPSIM_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    library = acquisition::load_library(AMPSIM_LIBRARY);
     if (!library) return;
-    open = reinterpret_cast<decltype(open)>(dlsym(library, "OPEN_DRIVER_ASYNC"));
-    usb_write = reinterpret_cast<decltype(usb_write)>(dlsym(library, "USB_WRITE"));
-    read_sweeps = reinterpret_cast<decltype(read_sweeps)>(dlsym(library, "READ_MULTIPLE_SWEEPS"));
-    read_pointer = reinterpret_cast<decltype(read_pointer)>(dlsym(library, "READ_POINTER"));
-    close = reinterpret_cast<decltype(close)>(dlsym(library, "CLOSE_DRIVER_ASYNC"));
+    open = reinterpret_cast<decltype(open)>(acquisition::find_export(library, "OPEN_DRIVER_ASYNC"));
+    usb_write = reinterpret_cast<decltype(usb_write)>(acquisition::find_export(library, "USB_WRITE"));
+    read_sweeps = reinterpret_cast<decltype(read_sweeps)>(acquisition::find_export(library, "READ_MULTIPLE_SWEEPS"));
+    read_pointer = reinterpret_cast<decltype(read_pointer)>(acquisition::find_export(library, "READ_POINTER"));
+    close = reinterpret_cast<decltype(close)>(acquisition::find_export(library, "CLOSE_DRIVER_ASYNC"));
   }
   ~Driver() {
-    if (library) dlclose(library);
+    if (library) acquisition::unload_library(library);
   }
 
   // Opens, runs until at least `bytes` are in the ring, stops and closes;
@@ -187,7 +188,7 @@ class Exports : public ::testing::Test {
 // the open fail; with AMPSIM_STATUS the rate and the word are taken as given.
 TEST_F(Exports, TheStatusWordTellsTheRateTheSweepsComeAt) {
   Driver driver;
-  ASSERT_NE(driver.library, nullptr) << dlerror();
+  ASSERT_NE(driver.library, nullptr) << AMPSIM_LIBRARY;
   const struct {
     const char* rate;
     uint32_t expected_rate, channels;
@@ -232,7 +233,7 @@ TEST_F(Exports, TheStatusWordTellsTheRateTheSweepsComeAt) {
 // sweeps for its seed, from sweep 0 on.
 TEST_F(Exports, OddballSessionsAreReproducible) {
   Driver driver;
-  ASSERT_NE(driver.library, nullptr) << dlerror();
+  ASSERT_NE(driver.library, nullptr) << AMPSIM_LIBRARY;
   setenv("AMPSIM_PARADIGM", "oddball", 1);
   setenv("AMPSIM_SEED", "7", 1);
   const size_t sweeps = 600;  // past the first two events' responses

@@ -1,4 +1,4 @@
-#include "acquisition/dynlib.h"
+#include "host/dynlib.h"
 
 #if defined(_WIN32)
 #include <windows.h>
