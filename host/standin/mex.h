@@ -57,6 +57,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]);
 EEGMEX_STANDIN_API mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateDoubleScalar(double value);
 EEGMEX_STANDIN_API mxArray *mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag);
+EEGMEX_STANDIN_API mxArray *mxCreateUninitNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateNumericArray(mwSize ndim, const mwSize *dims, mxClassID cls,
                                                  mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateLogicalMatrix(mwSize m, mwSize n);

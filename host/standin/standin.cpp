@@ -247,6 +247,15 @@ mxArray* mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity f
   return make_numeric({m, n}, cls, flag);
 }
 
+// The data are left unset by contract; here they hold a recognizable junk
+// pattern, so that a test sees any element the extension forgot to write.
+mxArray* mxCreateUninitNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag) {
+  mxArray* a = make_numeric({m, n}, cls, flag);
+  std::memset(a->re, 0xA5, numel(a) * element_size(cls));
+  if (a->is_complex) std::memset(a->im, 0xA5, numel(a) * element_size(cls));
+  return a;
+}
+
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID cls, mxComplexity flag) {
   return make_numeric(std::vector<mwSize>(dims, dims + ndim), cls, flag);
 }
