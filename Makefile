@@ -1,12 +1,24 @@
 # Front door: make build | make test | make demo | make bench
+#             make package (the Octave package) | make test-windows
 # Each target first installs the Debian packages that are missing.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools
+# make fuzz: calls in all, shared out among the seeds; the limit of one call
+# in seconds; FUZZ_WILD=1 also gives acq_fetch/acq_stop scalars that name no
+# live session (random addresses, stopped sessions), which they must refuse.
+FUZZ_CALLS   ?= 20000
+FUZZ_SEEDS   ?= 1 2 3 4 5 6 7 8 9 10
+FUZZ_TIMEOUT ?= 20
+FUZZ_WILD    ?= 1
+# make soak: seconds of fetching at 610 channels x 16384 Hz, then start/stop cycles.
+SOAK_SECONDS ?= 600
+SOAK_CYCLES  ?= 200
+APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf \
+                g++-mingw-w64-x86-64-posix wine64 googletest
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build test test-asan demo bench clean
+.PHONY: deps build build-lists test asan-build test-asan fuzz soak test-package test-windows demo bench package clean
 
 deps:
 	@missing=""; \
@@ -24,16 +36,68 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The build lists that the package and eegmex_build.m read, refreshed from
+# the CMakeLists.txt files (the build_lists_current test says when).
+build-lists: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cp $(BUILD)/eegmex_sources.mk eegmex_sources.mk
+
 # All tests: the stand-in and Octave tests of the release build, then the
-# stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# a 30-second soak and a 2,000-call fuzz run.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) test-package
+	$(MAKE) test-windows
+	$(MAKE) soak SOAK_SECONDS=30 SOAK_CYCLES=50
+	$(MAKE) fuzz FUZZ_CALLS=2000 FUZZ_SEEDS=1 FUZZ_TIMEOUT=15
 
-test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON
+# The sanitized tree: stand-in modules and MEX files (the latter load only
+# into an octave-cli with the sanitizer runtimes preloaded).
+asan-build: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEEGMEX_SANITIZE=ON -DEEGMEX_SANITIZE_MEX=ON
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+test-asan: asan-build
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS) -LE octave
+
+# Random-argument fuzzing of every deliverable through octave-cli, with the
+# sanitized MEX files (tests/fuzz/run_fuzz.sh).
+fuzz: asan-build
+	tests/fuzz/run_fuzz.sh $(ASAN_BUILD) $(FUZZ_CALLS) "$(FUZZ_SEEDS)" $(FUZZ_TIMEOUT) $(FUZZ_WILD)
+
+# A long acquisition against the simulated amplifier: no sweep lost, fetch
+# latency, and start/stop cycles that leave nothing behind (tests/soak/soak.m).
+soak: build
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex', '$(CURDIR)/tests/soak'); soak($(SOAK_SECONDS), $(SOAK_CYCLES))"
+
+# The Octave package eegmex-<version>.tar.gz, for pkg install.
+package: deps
+	package/make_package.sh . $(BUILD)
+
+# Installs the package in a temporary prefix, uses it, runs pkg test on it
+# and uninstalls it.
+test-package: package
+	package/test_package.sh $(BUILD)/eegmex-$$(sed -n 's/^EEGMEX_VERSION := //p' eegmex_sources.mk).tar.gz
+
+# 64-bit Windows: the cores, the stand-in host and its modules, the simulated
+# driver (ampsim.dll) and the GoogleTest suites cross-built with mingw-w64
+# (posix threads) and run under wine64, in a wine prefix of their own.
+# linmodel is left out: Debian has no Windows build of liblinear.
+WIN_BUILD      ?= build-windows
+WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
+WINE           := /usr/lib/wine/wine64
+MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
+WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+                  WINEPATH="$(CURDIR)/$(WIN_BUILD)/standin;$(CURDIR)/$(WIN_BUILD)/mex;$(MINGW_RUNTIME)"
+
+test-windows: deps
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DEEGMEX_OCTAVE=OFF -DEEGMEX_BENCH=OFF -DEEGMEX_GTEST_SOURCE=/usr/src/googletest -DEEGMEX_ONLY="$(WIN_SUBSYSTEMS)"
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+	$(WINE_ENV) $(WINE) wineboot --init >/dev/null 2>&1
+	cd $(WIN_BUILD) && $(WINE_ENV) ctest --output-on-failure -j$(JOBS)
 
 demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/demo'); run_demos"
@@ -47,4 +111,4 @@ bench: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

@@ -5,6 +5,9 @@
 
 #include "acquisition/driver.h"
 #include "acquisition/ring.h"
+#include "acquisition/session_entry.h"
+#include "acquisition/session_scalars.h"
+#include "acquisition/sessions.h"
 #include "host/mexhost.h"
 
 namespace {
@@ -17,17 +20,61 @@ enum { OUT_DATA, OUT_POINTER, OUTPUT_COUNT };
 // Largest channel count whose ring length fits in 32-bit signed arithmetic.
 constexpr int32_t MAX_CHANNELS = 2147483647 / (4 * RING_SWEEPS);
 
-uint64_t read_uint64(const mxArray* a) { return *static_cast<const uint64_t*>(mxGetData(a)); }
-int32_t read_int32(const mxArray* a) { return *static_cast<const int32_t*>(mxGetData(a)); }
-
 mxArray* make_int32(size_t m, size_t n) {
   const mwSize dims[2] = {static_cast<mwSize>(m), static_cast<mwSize>(n)};
   return mxCreateNumericArray(2, dims, mxINT32_CLASS, mxREAL);
 }
 
+// Scalars that do not name a live session are refused before any of them
+// is used as an address.
+[[noreturn]] void refuse(SessionMatch match, const SessionRecord& session, int32_t channels) {
+  const Text outputs = output_numbers(FETCH_INPUTS, 5);
+  switch (match) {
+    case SessionMatch::other_handle:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 2, the driver handle, is not that of %s, whose ring input 4 names. Pass outputs %s of "
+                     "one acq_start.",
+                     describe(session).text, outputs.text);
+    case SessionMatch::other_function:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 3 is not the READ_POINTER address of %s, whose ring input 4 names. Pass outputs %s of "
+                     "one acq_start.",
+                     describe(session).text, outputs.text);
+    case SessionMatch::other_channels:
+      host::fail_for("acq_fetch", "noSession",
+                     "Input 5, the channel count, is %d, but %s has %d channels. Pass outputs %s of acq_start (output "
+                     "10 is the sampling rate).",
+                     channels, describe(session).text, session.channels, outputs.text);
+    default:
+      host::fail_for("acq_fetch", "noSession",
+                     "The inputs do not name a live acquisition session of this process: it was stopped or never "
+                     "started, or these are not outputs %s of acq_start. acq_stop_all() stops every live session.",
+                     outputs.text);
+  }
+}
+
+// A fetch later than the ring can hold: the driver has written over sweeps
+// that were never fetched, and the fetch reckons the new sweeps modulo the
+// ring, so it returns only the newest part of what arrived.  What it does
+// not return is lost; the data are returned all the same.
+void warn_if_late(const SessionRecord& session, int64_t now_ns, int32_t returned_sweeps) {
+  if (session.rate <= 0) return;
+  const double elapsed = static_cast<double>(now_ns - session.last_fetch_ns) / 1e9;
+  if (elapsed * session.rate < RING_SWEEPS) return;
+  const double returned = static_cast<double>(returned_sweeps > 0 ? returned_sweeps : 0) / session.rate;
+  const double lost = elapsed > returned ? elapsed - returned : 0.0;
+  mexWarnMsgIdAndTxt("acq_fetch:dataLost",
+                     "About %.2f s of data were lost: %.2f s passed since the previous fetch of %s, more than its "
+                     "ring holds (%d sweeps, %.2f s), and this fetch returns only the last %.2f s. Fetch at least "
+                     "once every %.2f s.",
+                     lost, elapsed, describe(session).text, RING_SWEEPS, static_cast<double>(RING_SWEEPS) / session.rate,
+                     returned, static_cast<double>(RING_SWEEPS) / session.rate);
+}
+
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  attach_to_host();
   if (nrhs != INPUT_COUNT) host::fail_text("Six input arguments required.");
   for (int k = 0; k < INPUT_COUNT; ++k)
     if (host::numel(prhs[k]) != 1) host::fail_text("All inputs must be scalars.");
@@ -36,50 +83,55 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   // The values are read by width: the session scalars must keep the classes
   // acq_start gave them.
   for (int k = IN_HANDLE; k <= IN_RING; ++k)
-    if (!host::is_real_uint64(prhs[k]))
-      host::fail("acq_fetch:notUint64", "Input %d must be the uint64 scalar that acq_start returned.", k + 1);
+    host::require_uint64("acq_fetch", prhs[k], "Input %d must be the uint64 scalar that acq_start returned.", k + 1);
   for (int k = IN_CHANNELS; k <= IN_LAST; ++k)
-    if (!host::is_real_int32(prhs[k]))
-      host::fail("acq_fetch:notInt32", "Input %d must be an int32 scalar (from acq_start or acq_fetch).", k + 1);
+    host::require_int32("acq_fetch", prhs[k], "Input %d must be an int32 scalar (from acq_start or acq_fetch).",
+                        k + 1);
 
-  void* const handle = reinterpret_cast<void*>(static_cast<uintptr_t>(read_uint64(prhs[IN_HANDLE])));
-  const ReadPointerFn read_pointer = from_address<ReadPointerFn>(read_uint64(prhs[IN_READ_POINTER]));
+  void* const handle = reinterpret_cast<void*>(static_cast<uintptr_t>(host::first_of<uint64_t>(prhs[IN_HANDLE])));
+  const ReadPointerFn read_pointer = from_address<ReadPointerFn>(host::first_of<uint64_t>(prhs[IN_READ_POINTER]));
   const unsigned char* const ring =
-      reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(read_uint64(prhs[IN_RING])));
-  const int32_t channels = read_int32(prhs[IN_CHANNELS]);
-  const int32_t last = read_int32(prhs[IN_LAST]);
+      reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(host::first_of<uint64_t>(prhs[IN_RING])));
+  const int32_t channels = host::first_of<int32_t>(prhs[IN_CHANNELS]);
+  const int32_t last = host::first_of<int32_t>(prhs[IN_LAST]);
 
   if (!read_pointer || !ring)
-    host::fail("acq_fetch:nullAddress", "The READ_POINTER and ring addresses must not be 0.");
+    host::fail_for("acq_fetch", "nullAddress", "The READ_POINTER and ring addresses must not be 0.");
   if (channels < 1 || channels > MAX_CHANNELS)
-    host::fail("acq_fetch:badChannelCount", "The channel count must be between 1 and %d (it is %d).", MAX_CHANNELS,
-               channels);
+    host::fail_for("acq_fetch", "badChannelCount", "The channel count must be between 1 and %d (it is %d).",
+                   MAX_CHANNELS, channels);
+  // The session first: another int32 where the channel count goes (the
+  // sampling rate) is named as such, not as a pointer that does not fit.
+  SessionRecord session;
+  const SessionMatch match = match_fetch(handle, read_pointer, ring, channels, session);
+  if (match != SessionMatch::live) refuse(match, session, channels);
   const int32_t sweep_bytes = channels * 4;
   const int32_t ring_bytes = sweep_bytes * RING_SWEEPS;
   if (last < 0 || last > ring_bytes || last % sweep_bytes != 0)
-    host::fail("acq_fetch:badPointer",
-               "The last pointer %d is not a whole number of sweeps (%d bytes) between 0 and %d.", last, sweep_bytes,
-               ring_bytes);
+    host::fail_for("acq_fetch", "badPointer",
+                   "The last pointer %d is not a whole number of sweeps (%d bytes) between 0 and %d.", last,
+                   sweep_bytes, ring_bytes);
+  const int64_t now = session_clock_ns();
 
   uint32_t word = 0;
   int32_t p = last;
   if (read_pointer(handle, &word) != 0) {
     if (word > static_cast<uint32_t>(ring_bytes))
-      host::fail("acq_fetch:driverPointerOutOfRange",
-                 "The driver reported the buffer pointer %u, beyond the ring's %d bytes.", word, ring_bytes);
+      host::fail_for("acq_fetch", "driverPointerOutOfRange",
+                     "The driver reported the buffer pointer %u, beyond the ring's %d bytes.", word, ring_bytes);
     p = static_cast<int32_t>(word);
   } else {
     mexWarnMsgIdAndTxt("BioSemi:ReadProblem", "Reading the updated buffer pointer gave an error.");
   }
 
   const FetchPlan plan = plan_fetch(p, last, sweep_bytes, ring_bytes);
+  warn_if_late(session, now, plan.sweeps);
+  note_fetch(ring, now);
   if (plan.sweeps < 0) {
     plhs[OUT_DATA] = make_int32(0, 0);
   } else {
     plhs[OUT_DATA] = make_int32(static_cast<size_t>(channels), static_cast<size_t>(plan.sweeps));
     copy_sweeps(ring, plan, static_cast<unsigned char*>(mxGetData(plhs[OUT_DATA])));
   }
-  const mwSize one[2] = {1, 1};
-  plhs[OUT_POINTER] = mxCreateNumericArray(2, one, mxINT32_CLASS, mxREAL);
-  *static_cast<int32_t*>(mxGetData(plhs[OUT_POINTER])) = plan.pointer;
+  plhs[OUT_POINTER] = host::scalar_out<int32_t>(plan.pointer);
 }

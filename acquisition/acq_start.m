@@ -1,3 +1,4 @@
+function varargout = acq_start (varargin)
 %ACQ_START  Start an acquisition from a BioSemi amplifier through its driver library.
 %   [LIB, DRV, OPENFN, WRITEFN, SWEEPSFN, PTRFN, CLOSEFN, RING, ...
 %    CHANNELS, RATE, NSYNC, NTRIG, NEEG, NEXG, PTR] = ACQ_START(DRIVER_PATH)
@@ -6,7 +7,9 @@
 %   word from a probe ring to learn the sampling rate and channel layout,
 %   restarts the driver with a session ring of 30720 sweeps and checks that
 %   the sweeps have the decoded length.  Every step is printed.  The session
-%   lives on in the fifteen returned scalars; nothing is kept elsewhere.
+%   lives on in the fifteen returned scalars, and in the process's record of
+%   live sessions, which acq_fetch and acq_stop check the scalars against.
+%   ACQ_OPEN returns the same session as a struct with named fields.
 %
 %   Input
 %     DRIVER_PATH  char, 1-by-k with 5 <= k <= 16383: path of the driver
@@ -33,19 +36,38 @@
 %   driver DLL.", "BioSemi driver does not transmit data. Is the box turned
 %   on?" (after 3 s without data), the speed-mode wheel messages; before
 %   raising, the call disables, closes and unloads what it opened and frees
-%   its ring.  A path of 16384 characters or more raises acq_start:pathTooLong.
+%   its ring.  A path that names something other than a regular file (a
+%   FIFO, a directory, a device) gets "Could not load BioSemi driver DLL."
+%   without being opened.  A path of 16384 characters or more raises
+%   acq_start:pathTooLong.  A driver library that already has a live session
+%   in this process raises acq_start:alreadyOpen, naming that session (its
+%   number, driver, channels and rate) and how to stop it.
 %   A low battery raises the warning BioSemi:BatteryLow and the start goes on.
 %   Where a script has turned that warning into an error, the start ends with
 %   it after releasing the driver, the library and the ring.
 %
-%   The session must end with ACQ_STOP exactly once.  Nothing guards a fetch
-%   or stop with the scalars of a session already stopped: that crashes.
+%   The session ends with ACQ_STOP.  Scalars of a session that is no longer
+%   live (stopped, or never started) are refused by acq_fetch and acq_stop
+%   with acq_fetch:noSession and acq_stop:noSession, and so are scalars that
+%   do not belong together (another session's handle, the sampling rate
+%   where the channel count goes).  A session started again at exactly the
+%   addresses of a stopped one (the allocator and loader may reuse them)
+%   makes the old scalars name the new session.  A script that lost its
+%   scalars stops its session with ACQ_STOP_ALL; live sessions are also
+%   stopped when the last acquisition MEX file is cleared (clear all, clear
+%   functions) and when Octave exits.
+%
+%   The sample format (microvolts, trigger codes, status flags): see
+%   ACQ_DECODE.
 %
 %   Simulated amplifier (ampsim_path()), configured by environment variables
 %   read at every driver open ("[@c]": only on the c-th connection):
 %     AMPSIM_STATUS=<raw>        raw status word (default 0x88000000: Mk2,
 %                                speed mode 4, 282 channels, 2048 Hz)
 %     AMPSIM_RATE=<hz>           sweeps per second (default: decoded rate)
+%                                alone (no AMPSIM_STATUS): 2048, 4096, 8192
+%                                or 16384, and the status word's speed mode
+%                                follows it (Mk2, modes 4 to 7)
 %     AMPSIM_CHANNELS=<n>        words per sweep (default: decoded layout)
 %     AMPSIM_FAIL=<CALL>:<n>[@c][,...]  the n-th call of an export fails
 %     AMPSIM_STALL=1[@c]         the buffer pointer never moves
@@ -54,6 +76,16 @@
 %     AMPSIM_BADPOINTER=<v>[@c]  READ_POINTER reports v
 %     AMPSIM_START=<bytes>[@c]   position of the first data in the ring
 %     AMPSIM_LOG=<file>          one line per driver call
+%     AMPSIM_PARADIGM=oddball    an event every 250 ms, standard (code 1) or,
+%                                one in five, target (code 2); targets evoke
+%                                a few uV peaking 300 ms after the event,
+%                                standards less and earlier, over EEG
+%                                channels 1 to 32 (default: off)
+%     AMPSIM_SEED=<n>            seed of the oddball order and of its trial-
+%                                to-trial variation (default 1)
+%   Any other rate alone, or a paradigm or seed the simulator does not know,
+%   makes the driver refuse to open ("Could not open connection to BioSemi
+%   driver."); the simulator prints why on the standard error.
 %   Its last channel is a running sweep counter; its trigger word carries
 %   event codes 1, 2, ... every half second.
 %
@@ -68,4 +100,29 @@
 %     end
 %     acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %
-%   See also ACQ_FETCH, ACQ_STOP, AMPSIM_PATH.
+%   The same with named fields, stopped even when an error ends the function
+%   that records (see ACQ_OPEN):
+%     s = acq_open(ampsim_path(), 'quiet', true);
+%     cleanup = onCleanup(@() acq_close(s));
+%     pause(0.5);
+%     [data, s] = acq_read(s);
+%     d = acq_decode(data, s);      % d.eeg in microvolts, d.trigger codes
+%
+%   See also ACQ_FETCH, ACQ_STOP, ACQ_STOP_ALL, ACQ_OPEN, ACQ_READ, ACQ_CLOSE,
+%   ACQ_DECODE, AMPSIM_PATH.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_start', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! s = cell (1, 15);
+%! [~, s{:}] = evalc ('acq_start (ampsim_path ())');
+%! pause (0.1);
+%! [data, ptr] = acq_fetch (s{1}, s{2}, s{6}, s{8}, s{9}, s{15});
+%! evalc ('acq_stop (s{1}, s{2}, s{4}, s{7}, s{8})');
+%! assert (rows (data), double (s{9}));
+%! assert (all (data(1, :) == -256));

@@ -39,8 +39,20 @@ struct DriverExports {
   CloseDriverFn close = nullptr;
 };
 
-constexpr const char* EXPORT_NAMES[5] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS",
-                                         "READ_POINTER", "CLOSE_DRIVER_ASYNC"};
+// The five exports in the order they are resolved, each with the message a
+// library that lacks it gets.  The name is written once; the message is
+// built from it at compile time.
+struct DriverExportName {
+  const char* name;
+  const char* missing;
+};
+#define ACQ_DRIVER_EXPORT(name) \
+  DriverExportName { name, "Did not find function " name "() in the BisoSemi driver DLL." }
+constexpr DriverExportName DRIVER_EXPORT_NAMES[5] = {
+    ACQ_DRIVER_EXPORT("OPEN_DRIVER_ASYNC"), ACQ_DRIVER_EXPORT("USB_WRITE"),
+    ACQ_DRIVER_EXPORT("READ_MULTIPLE_SWEEPS"), ACQ_DRIVER_EXPORT("READ_POINTER"),
+    ACQ_DRIVER_EXPORT("CLOSE_DRIVER_ASYNC")};
+#undef ACQ_DRIVER_EXPORT
 
 constexpr int CONTROL_MESSAGE_BYTES = 64;
 // First word of every sweep.

@@ -1,9 +1,10 @@
-// gram_square, radial kernel, at M = 2000 and 4000 rows and N = 64 and 256
-// features: the entry through the stand-in host (model conversion, row
-// conversion, blocked evaluation on all cores), its evaluation alone on one
-// thread and on all, and the straightforward baseline that evaluates every
-// one of the M*M pairs by a merge over the two feature lists, all measured
-// in the same run.  The results are checked to agree bit for bit first.
+// gram_square, radial and cubic polynomial kernels, at M = 2000 and 4000
+// rows and N = 64 and 256 features: the entry through the stand-in host
+// (model conversion, row conversion, blocked evaluation on all cores), its
+// evaluation alone on one thread and on all, and the straightforward
+// baseline that evaluates every one of the M*M pairs by a merge over the two
+// feature lists, all measured in the same run.  The results are checked to
+// agree bit for bit first.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -33,13 +34,16 @@ const std::vector<double>& data(int64_t M, int64_t N) {
   return x;
 }
 
-standin::Array model() {
+constexpr double kCoefLin = 0.05;
+constexpr int32_t kDegree = 3;
+
+standin::Array model(int32_t type) {
   standin::Array k = standin::empty_struct_array(
       {"kernel_type", "poly_degree", "rbf_gamma", "coef_lin", "coef_const", "custom"});
-  standin::set_field(k.get(), "kernel_type", standin::scalar(2));
-  standin::set_field(k.get(), "poly_degree", standin::scalar(3));
+  standin::set_field(k.get(), "kernel_type", standin::scalar(type));
+  standin::set_field(k.get(), "poly_degree", standin::scalar(kDegree));
   standin::set_field(k.get(), "rbf_gamma", standin::scalar(kGamma));
-  standin::set_field(k.get(), "coef_lin", standin::scalar(1));
+  standin::set_field(k.get(), "coef_lin", standin::scalar(kCoefLin));
   standin::set_field(k.get(), "coef_const", standin::scalar(1));
   standin::set_field(k.get(), "custom", standin::text("empty"));
   const char* scalars[] = {"sv_num", "upper_bound", "b", "totwords", "totdoc", "loo_error", "loo_recall",
@@ -55,9 +59,9 @@ standin::Array model() {
   return m;
 }
 
-standin::Result entry(int64_t M, int64_t N) {
+standin::Result entry(int64_t M, int64_t N, int32_t type) {
   auto r = standin::call("gram_square", 1,
-                         {standin::real(static_cast<size_t>(M), static_cast<size_t>(N), data(M, N)), model()});
+                         {standin::real(static_cast<size_t>(M), static_cast<size_t>(N), data(M, N)), model(type)});
   if (!r.ok) {
     std::fprintf(stderr, "gram_square failed: %s\n", r.error_text.c_str());
     std::exit(1);
@@ -86,24 +90,31 @@ Packed pack(int64_t M, int64_t N) {
   return p;
 }
 
-svkernel::kernel_parm radial() {
+svkernel::kernel_parm parm(int32_t type) {
   svkernel::kernel_parm p{};
-  p.kernel_type = svkernel::KERNEL_RBF;
+  p.kernel_type = type;
   p.rbf_gamma = kGamma;
+  p.poly_degree = kDegree;
+  p.coef_lin = kCoefLin;
+  p.coef_const = 1;
   return p;
 }
 
+svkernel_ref::Kernel literal(int32_t type) { return svkernel_ref::Kernel{type, kDegree, kGamma, kCoefLin, 1}; }
+
 void BM_gram_square_entry(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(mxGetPr(entry(state.range(0), state.range(1)).out(0)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        mxGetPr(entry(state.range(0), state.range(1), static_cast<int32_t>(state.range(2))).out(0)));
 }
 
 void evaluation(benchmark::State& state, int threads) {
   const int32_t M = static_cast<int32_t>(state.range(0)), N = static_cast<int32_t>(state.range(1));
   Packed p = pack(M, N);
   std::vector<double> K(static_cast<size_t>(M) * M);
-  const auto parm = radial();
+  const auto kernel = parm(static_cast<int32_t>(state.range(2)));
   for (auto _ : state) {
-    svkernel::gramDense(parm, p.packed.data(), p.sq.data(), M, N, K.data(), threads);
+    svkernel::gramDense(kernel, p.packed.data(), p.sq.data(), M, N, K.data(), threads);
     benchmark::DoNotOptimize(K.data());
   }
 }
@@ -113,17 +124,19 @@ void BM_gram_evaluation_all_cores(benchmark::State& state) {
 }
 
 void BM_gram_baseline_per_pair(benchmark::State& state) {
-  const svkernel_ref::Kernel k{2, 0, kGamma, 0, 0};
+  const svkernel_ref::Kernel k = literal(static_cast<int32_t>(state.range(2)));
   for (auto _ : state) {
     auto K = svkernel_ref::gram(k, data(state.range(0), state.range(1)).data(), state.range(0), state.range(1));
     benchmark::DoNotOptimize(K.data());
   }
 }
 
+// Kernel 2 radial, 1 polynomial.
 void sizes(benchmark::internal::Benchmark* b) {
-  for (int64_t M : {2000, 4000})
-    for (int64_t N : {64, 256}) b->Args({M, N});
-  b->ArgNames({"M", "N"})->Unit(benchmark::kMillisecond)->UseRealTime();
+  for (int64_t type : {2, 1})
+    for (int64_t M : {2000, 4000})
+      for (int64_t N : {64, 256}) b->Args({M, N, type});
+  b->ArgNames({"M", "N", "kernel"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 void fast(benchmark::internal::Benchmark* b) { sizes(b->Iterations(3)); }
 void slow(benchmark::internal::Benchmark* b) { sizes(b->Iterations(1)); }
@@ -137,16 +150,17 @@ BENCHMARK(BM_gram_baseline_per_pair)->Apply(slow);
 
 int main(int argc, char** argv) {
   // Same values, bit for bit, as the literal procedure.
-  for (int64_t N : {64, 256}) {
-    const int64_t M = 700;
-    auto got = standin::doubles(entry(M, N).out(0));
-    auto expected = svkernel_ref::gram(svkernel_ref::Kernel{2, 0, kGamma, 0, 0}, data(M, N).data(), M, N);
-    const bool same = got.size() == expected.size() &&
-                      std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)) == 0;
-    std::printf("M %lld, N %lld: identical to the per-pair procedure: %s\n", static_cast<long long>(M),
-                static_cast<long long>(N), same ? "yes" : "NO");
-    if (!same) return 1;
-  }
+  for (int32_t type : {2, 1})
+    for (int64_t N : {64, 256}) {
+      const int64_t M = 700;
+      auto got = standin::doubles(entry(M, N, type).out(0));
+      auto expected = svkernel_ref::gram(literal(type), data(M, N).data(), M, N);
+      const bool same = got.size() == expected.size() &&
+                        std::memcmp(got.data(), expected.data(), got.size() * sizeof(double)) == 0;
+      std::printf("kernel %d, M %lld, N %lld: identical to the per-pair procedure: %s\n", type,
+                  static_cast<long long>(M), static_cast<long long>(N), same ? "yes" : "NO");
+      if (!same) return 1;
+    }
   std::printf("threads available: %u\n", std::thread::hardware_concurrency());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -13,19 +13,19 @@
 
 namespace {
 
-constexpr int32_t kM = 8, kN = 5000;
+constexpr int32_t DIMS = 8, POINTS = 5000;
 
 const std::vector<int32_t>& members() {
-  static std::vector<int32_t> s = lattice_test::downward_closed(kM, kN, 2024, {0, 1, 2, 3, 4, 6, 7});
+  static std::vector<int32_t> s = lattice_test::downward_closed(DIMS, POINTS, 2024, {0, 1, 2, 3, 4, 6, 7});
   return s;
 }
-const std::vector<int32_t> kBounds(kM, 12);
+const std::vector<int32_t> BOUNDS(DIMS, 12);
 
 void BM_frontier(benchmark::State& state) {
   const bool active_only = state.range(0) != 0;
   int32_t rows = 0;
   for (auto _ : state) {
-    lattice::PointRows r = lattice::frontier(members().data(), kM, kN, kBounds.data(), active_only);
+    lattice::PointRows r = lattice::frontier(members().data(), DIMS, POINTS, BOUNDS.data(), active_only);
     rows = r.count;
     benchmark::DoNotOptimize(r.coords.data());
   }
@@ -36,7 +36,7 @@ void BM_frontier_linear_scan(benchmark::State& state) {
   const bool active_only = state.range(0) != 0;
   size_t rows = 0;
   for (auto _ : state) {
-    auto r = lattice_ref::frontier(members().data(), kM, kN, kBounds.data(), active_only);
+    auto r = lattice_ref::frontier(members().data(), DIMS, POINTS, BOUNDS.data(), active_only);
     rows = r.rows;
     benchmark::DoNotOptimize(r.v.data());
   }
@@ -50,18 +50,18 @@ BENCHMARK(BM_frontier_linear_scan)->ArgName("active_only")->Arg(1)->Arg(0)->Unit
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (members().size() != static_cast<size_t>(kM) * kN) {
-    std::printf("could not grow a set of %d points\n", kN);
+  if (members().size() != static_cast<size_t>(DIMS) * POINTS) {
+    std::printf("could not grow a set of %d points\n", POINTS);
     return 1;
   }
   for (bool active_only : {true, false}) {
-    lattice::PointRows r = lattice::frontier(members().data(), kM, kN, kBounds.data(), active_only);
-    auto ref = lattice_ref::frontier(members().data(), kM, kN, kBounds.data(), active_only);
+    lattice::PointRows r = lattice::frontier(members().data(), DIMS, POINTS, BOUNDS.data(), active_only);
+    auto ref = lattice_ref::frontier(members().data(), DIMS, POINTS, BOUNDS.data(), active_only);
     std::vector<double> out(ref.v.size());
     if (static_cast<size_t>(r.count) == ref.rows) lattice::write_rows(r, out.data());
     const bool same = static_cast<size_t>(r.count) == ref.rows && out == ref.v;
     std::printf("%s: %d points in %d dimensions, %d rows, identical to the linear scan: %s\n",
-                active_only ? "lattice_frontier" : "lattice_frontier_full", kN, kM, r.count, same ? "yes" : "NO");
+                active_only ? "lattice_frontier" : "lattice_frontier_full", POINTS, DIMS, r.count, same ? "yes" : "NO");
     if (!same) return 1;
   }
   benchmark::Initialize(&argc, argv);

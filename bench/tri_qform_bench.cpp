@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int64_t kA = 4000;
+constexpr int64_t SIDE = 4000;
 
 struct Data {
   std::vector<float> packed, full;
@@ -25,11 +25,11 @@ const Data& data() {
     Data v;
     std::mt19937_64 gen(7);
     std::normal_distribution<double> dist;
-    v.packed.resize(static_cast<size_t>(packed::packed_length(kA)));
+    v.packed.resize(static_cast<size_t>(packed::packed_length(SIDE)));
     for (float& e : v.packed) e = static_cast<float>(dist(gen));
-    v.full.resize(static_cast<size_t>(kA * kA));
-    packed::tri_unpack(v.packed.data(), kA, v.full.data());
-    v.x.resize(kA);
+    v.full.resize(static_cast<size_t>(SIDE * SIDE));
+    packed::tri_unpack(v.packed.data(), SIDE, v.full.data());
+    v.x.resize(SIDE);
     for (double& e : v.x) e = dist(gen);
     return v;
   }();
@@ -37,16 +37,16 @@ const Data& data() {
 }
 
 double full_qform(const std::vector<float>& S, const std::vector<double>& x) {
-  std::vector<double> y(kA, 0.0);
-  for (int64_t j = 0; j < kA; ++j)
-    for (int64_t i = 0; i < kA; ++i) y[i] += static_cast<double>(S[i + kA * j]) * x[j];
+  std::vector<double> y(SIDE, 0.0);
+  for (int64_t j = 0; j < SIDE; ++j)
+    for (int64_t i = 0; i < SIDE; ++i) y[i] += static_cast<double>(S[i + SIDE * j]) * x[j];
   double q = 0;
-  for (int64_t i = 0; i < kA; ++i) q += x[i] * y[i];
+  for (int64_t i = 0; i < SIDE; ++i) q += x[i] * y[i];
   return q;
 }
 
 void BM_tri_qform(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(packed::tri_qform(data().packed.data(), data().x.data(), kA));
+  for (auto _ : state) benchmark::DoNotOptimize(packed::tri_qform(data().packed.data(), data().x.data(), SIDE));
 }
 void BM_full_qform_baseline(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(full_qform(data().full, data().x));
@@ -57,9 +57,9 @@ BENCHMARK(BM_full_qform_baseline)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double a = packed::tri_qform(data().packed.data(), data().x.data(), kA);
+  const double a = packed::tri_qform(data().packed.data(), data().x.data(), SIDE);
   const double b = full_qform(data().full, data().x);
-  std::printf("a = %lld: packed %.10g, full %.10g, relative difference %.2e\n", static_cast<long long>(kA), a, b,
+  std::printf("a = %lld: packed %.10g, full %.10g, relative difference %.2e\n", static_cast<long long>(SIDE), a, b,
               std::fabs(a - b) / std::fabs(b));
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -21,13 +21,19 @@
 #define EEGMEX_EXPORT __attribute__((visibility("default")))
 #endif
 
-#if defined(EEGMEX_HOST_OCTAVE)
+// Octave's mex.h defines HAVE_OCTAVE, so every way of building for Octave
+// (CMake, mkoctfile --mex, Octave's own mex) gets this without a flag.
+#if defined(HAVE_OCTAVE)
 // Octave has no mxGetNChars: copy the characters with mxGetString, which
 // stops at buflen - 1 characters and terminates the text.
 inline void mxGetNChars(const mxArray* a, char* buf, mwSize buflen) { mxGetString(a, buf, buflen); }
 #endif
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__)
+// MinGW's C++ runtime formats with its own C99 printf (%zu included), not
+// with the system's: check the formats against that one.
+#define EEGMEX_PRINTF(fmt_pos, args_pos) __attribute__((format(gnu_printf, fmt_pos, args_pos)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define EEGMEX_PRINTF(fmt_pos, args_pos) __attribute__((format(printf, fmt_pos, args_pos)))
 #else
 #define EEGMEX_PRINTF(fmt_pos, args_pos)

@@ -68,25 +68,28 @@ PointRows frontier(const int32_t* set, int32_t M, int32_t N, const int32_t* boun
   if (J > 0) {
     for (int32_t p = 0; p < N; ++p) {
       const int32_t* col = member + p * width;
+      // cand is column p; each step below raises one coordinate and puts it
+      // back.
+      for (int32_t f = 0; f < J; ++f) cand[f] = col[f];
       for (int32_t b = 0; b < J; ++b) {
         if (!(col[b] < bounds[b])) continue;  // the step would pass the bound
-        for (int32_t f = 0; f < J; ++f) cand[f] = col[f];
-        cand[b] += 1;  // col[b] < bounds[b] <= INT32_MAX: no overflow
         const uint64_t h = member_hash[p] + weight[b];
-        if (table_contains(accepted, store.data(), cand.data(), h)) continue;
-        if (table_contains(members, member, cand.data(), h)) continue;
+        cand[b] += 1;  // col[b] < bounds[b] <= INT32_MAX: no overflow
+        bool admissible = !table_contains(accepted, store.data(), cand.data(), h) &&
+                          !table_contains(members, member, cand.data(), h);
         // Every backward neighbour but column p itself must be a member.
-        bool closed = true;
-        for (int32_t f = 0; f < J && closed; ++f) {
+        for (int32_t f = 0; f < J && admissible; ++f) {
           if (f == b || col[f] <= 1) continue;
           cand[f] -= 1;
-          closed = table_contains(members, member, cand.data(), h - weight[f]);
+          admissible = table_contains(members, member, cand.data(), h - weight[f]);
           cand[f] += 1;
         }
-        if (!closed) continue;
-        store.insert(store.end(), cand.begin(), cand.end());
-        table_insert(accepted, h, accepted_count);
-        ++accepted_count;
+        if (admissible) {
+          store.insert(store.end(), cand.begin(), cand.end());
+          table_insert(accepted, h, accepted_count);
+          ++accepted_count;
+        }
+        cand[b] -= 1;
       }
     }
   }

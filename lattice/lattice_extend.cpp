@@ -6,20 +6,22 @@
 #include "lattice/steps.h"
 
 namespace {
-enum { IN_BLOCKING_SET, IN_CURRENT, IN_MAXIMA };
-enum { OUT_STEPS };
-const char* const kName = "lattice_extend";
+enum { IN_BLOCKING_SET, IN_CURRENT, IN_MAXIMA, INPUT_COUNT };
+enum { OUT_STEPS, OUTPUT_COUNT };
+const char* const DELIVERABLE = "lattice_extend";
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  lattice::check_counts(kName, nrhs, 3, nlhs, 1, "steps = lattice_extend(blocking_set, current, maxima)");
-  lattice::check_int32(kName, prhs[IN_BLOCKING_SET], IN_BLOCKING_SET, "blocking_set");
-  lattice::check_int32(kName, prhs[IN_CURRENT], IN_CURRENT, "current");
-  lattice::check_int32(kName, prhs[IN_MAXIMA], IN_MAXIMA, "maxima");
-  lattice::check_point_matrix(kName, prhs[IN_BLOCKING_SET], "blocking_set");
+  lattice::require_counts(DELIVERABLE, nrhs, INPUT_COUNT, nlhs, OUTPUT_COUNT,
+                          "steps = lattice_extend(blocking_set, current, maxima)");
+  lattice::require_int32_input(DELIVERABLE, prhs[IN_BLOCKING_SET], IN_BLOCKING_SET, "blocking_set");
+  lattice::require_int32_input(DELIVERABLE, prhs[IN_CURRENT], IN_CURRENT, "current");
+  lattice::require_int32_input(DELIVERABLE, prhs[IN_MAXIMA], IN_MAXIMA, "maxima");
+  lattice::require_point_matrix(DELIVERABLE, prhs[IN_BLOCKING_SET], "blocking_set");
   const size_t dims = host::rows(prhs[IN_BLOCKING_SET]);
-  lattice::check_entries(kName, "shortCurrent", prhs[IN_CURRENT], dims, "current", "one per row of blocking_set");
-  lattice::check_entries(kName, "shortMaxima", prhs[IN_MAXIMA], dims, "maxima", "one per row of blocking_set");
+  lattice::require_entries(DELIVERABLE, "shortCurrent", prhs[IN_CURRENT], dims, "current",
+                           "one per row of blocking_set");
+  lattice::require_entries(DELIVERABLE, "shortMaxima", prhs[IN_MAXIMA], dims, "maxima", "one per row of blocking_set");
 
   const int32_t M = static_cast<int32_t>(dims);
   const int32_t N = static_cast<int32_t>(host::cols(prhs[IN_BLOCKING_SET]));
@@ -33,7 +35,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   if (failure.failed) {
     rows = lattice::PointRows();
     rows.coords.shrink_to_fit();
-    host::fail_for(kName, "outOfMemory", "Not enough memory for the steps (%s).", failure.text);
+    host::fail_for(DELIVERABLE, "outOfMemory", "Not enough memory for the steps (%s).", failure.text);
   }
   plhs[OUT_STEPS] = lattice::rows_output(rows);
 }

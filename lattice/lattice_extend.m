@@ -1,3 +1,4 @@
+function varargout = lattice_extend (varargin)
 %LATTICE_EXTEND  Forward steps of one multi-index past a blocking set.
 %   STEPS = LATTICE_EXTEND(BLOCKING_SET, CURRENT, MAXIMA)
 %
@@ -27,3 +28,12 @@
 %     lattice_extend(int32(zeros(2, 0)), int32([1 1]), int32([3 1]))  % [2 1]
 %
 %   See also LATTICE_FRONTIER, LATTICE_NEAREST.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'lattice_extend', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (lattice_extend (int32 ([2; 2]), int32 ([1 1]), int32 ([3 3])), [2 1; 1 2])

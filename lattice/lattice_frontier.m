@@ -1,3 +1,4 @@
+function varargout = lattice_frontier (varargin)
 %LATTICE_FRONTIER  Admissible forward neighbours of a downward-closed set.
 %   NEIGHBOURS = LATTICE_FRONTIER(INDEX_SET, BOUNDS)
 %
@@ -38,3 +39,12 @@
 %     lattice_frontier(int32(zeros(3, 0)), int32([]))   % the 3 unit points
 %
 %   See also LATTICE_FRONTIER_FULL, LATTICE_EXTEND, LATTICE_MISMATCH.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'lattice_frontier', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (lattice_frontier (int32 ([1 1 1; 2 1 1]'), int32 (3)), [3 1 1; 1 2 1; 1 1 2])

@@ -1,3 +1,4 @@
+function varargout = lattice_frontier_full (varargin)
 %LATTICE_FRONTIER_FULL  Admissible forward neighbours, every dimension searched.
 %   NEIGHBOURS = LATTICE_FRONTIER_FULL(INDEX_SET, BOUNDS)
 %
@@ -32,3 +33,12 @@
 %     lattice_frontier_full(S, int32([3 3 3]))     % [1 2 1; 1 1 2; 3 1 1]
 %
 %   See also LATTICE_FRONTIER, LATTICE_EXTEND.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'lattice_frontier_full', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (lattice_frontier_full (int32 ([1 1; 2 1; 1 2]'), int32 ([9 9])), [3 1; 2 2; 1 3])

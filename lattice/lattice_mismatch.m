@@ -1,3 +1,4 @@
+function varargout = lattice_mismatch (varargin)
 %LATTICE_MISMATCH  Coordinate mismatch counts of a probe against a set.
 %   COUNTS = LATTICE_MISMATCH(PROBE, INDEX_SET)
 %
@@ -20,3 +21,12 @@
 %     lattice_mismatch(int32([1 2 3]), int32([1 2 3; 1 1 3; 3 1 1]'))  % [0; 1; 3]
 %
 %   See also LATTICE_NEAREST.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'lattice_mismatch', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (lattice_mismatch (int32 ([1 2 3]), int32 ([1 2 3; 1 1 3; 3 1 1]')), [0; 1; 3])

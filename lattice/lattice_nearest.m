@@ -1,3 +1,4 @@
+function varargout = lattice_nearest (varargin)
 %LATTICE_NEAREST  Member of a set with the fewest coordinate mismatches.
 %   [COUNT, COLUMN] = LATTICE_NEAREST(PROBE, INDEX_SET)
 %
@@ -24,3 +25,12 @@
 %     [c, j] = lattice_nearest(int32([1 1]), int32([2; 2]))        % c = 2, j = 0
 %
 %   See also LATTICE_MISMATCH.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'lattice_nearest', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (nthargout (1:2, @lattice_nearest, int32 ([1 2]), int32 ([2 2; 1 1]')), {1, 1})

@@ -1,3 +1,4 @@
+function varargout = linidx_coords (varargin)
 %LINIDX_COORDS  Linear indices into an n-dimensional grid to coordinates.
 %   COORDS = LINIDX_COORDS(DIMS, IDX)
 %
@@ -30,3 +31,13 @@
 %     linidx_coords([2 2 2], 6)        % [2 1 2]
 %
 %   See also LATTICE_FRONTIER, LATTICE_EXTEND, IND2SUB.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'linidx_coords', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (linidx_coords ([3 4], 7), [1 3])
+%!assert (linidx_coords ([2 1 3], [6; 1]), [2 1 3; 1 1 1])

@@ -1,3 +1,4 @@
+function varargout = linmodel_score (varargin)
 %LINMODEL_SCORE  Score sparse test instances with a liblinear linear model.
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL)
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS)
@@ -9,10 +10,11 @@
 %   probability estimates, and prints "Accuracy = <a>% (<correct>/<n>)".
 %
 %   Inputs
-%     Y        double, n-by-1, the true labels (full).  Only exact equality
-%              with the predicted label counts as correct.
-%     X        sparse double, n-by-d with one instance per row; with 'col',
-%              d-by-n with one instance per column.
+%     Y        real double, n-by-1, the true labels (full).  Only exact
+%              equality with the predicted label counts as correct.
+%     X        real sparse double, n-by-d with one instance per row; with
+%              'col', d-by-n with one instance per column.  Complex Y or X
+%              is refused like any other class (printed message).
 %     MODEL    1-by-1 struct whose six fields are read BY POSITION:
 %                Parameters  solver code in element 1 (0 to 7: L2R_LR,
 %                            L2R_L2LOSS_SVC_DUAL, L2R_L2LOSS_SVC,
@@ -52,10 +54,12 @@
 %
 %   Failures do not raise errors: linmodel_score prints the reason (the usage
 %   text, "Testing_instance_matrix must be sparse", "Error: can't read model:
-%   ...", a label length mismatch, ...) and returns three empty matrices.
-%   Only input that cannot be scored safely raises an error with identifier
-%   linmodel_score:<condition> (sparseLabels, tooLarge, optionNotText,
-%   optionTooLong, tooManyOptions).
+%   ...", a label length mismatch, "Error: cannot transpose testing instance
+%   matrix" when the transpose of X is not a real sparse matrix, ...) and
+%   returns three empty matrices.  Only input that cannot be scored safely,
+%   and more than three outputs, raise an error with identifier
+%   linmodel_score:<condition> (nargout, sparseLabels, tooLarge,
+%   optionNotText, optionTooLong, tooManyOptions).
 %
 %   Example
 %     system('liblinear-train -s 0 -B 1 -q heart_scale heart.model');
@@ -65,3 +69,17 @@
 %     [labels, accuracy, dec] = linmodel_score(y, X', model, '', 'col');
 %
 %   See also LINMODEL_READ.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'linmodel_score', fileparts (mfilename ('fullpath')));
+end
+
+%!test
+%! model = struct ('Parameters', 0, 'nr_class', 2, 'nr_feature', 2, 'bias', -1, 'Label', [1; -1], 'w', [1 -1]);
+%! [~, labels, accuracy, dec] = evalc ('linmodel_score ([1; -1], sparse ([1 0; 0 1]), model)');
+%! assert (labels, [1; -1]);
+%! assert (accuracy, 100);
+%! assert (dec, [1; -1]);

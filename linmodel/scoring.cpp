@@ -10,10 +10,10 @@ namespace linmodel {
 
 namespace {
 
-const char* const kFieldNames[MODEL_FIELD_COUNT] = {"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"};
+const char* const FIELD_NAMES[MODEL_FIELD_COUNT] = {"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"};
 
 const char* field_error(char* error, size_t size, int position, const char* what) {
-  std::snprintf(error, size, "field %d (%s) %s", position + 1, kFieldNames[position], what);
+  std::snprintf(error, size, "field %d (%s) %s", position + 1, FIELD_NAMES[position], what);
   return error;
 }
 
@@ -91,6 +91,43 @@ const char* model_from_fields(model* m, const ModelFields& fields, char* error, 
   if (!m->w) return std::snprintf(error, size, "out of memory"), error;
   if (need > 0) std::memcpy(m->w, w.data, static_cast<size_t>(need) * sizeof(double));
   return nullptr;
+}
+
+ScorePlan plan_scoring(const model* m, const ScoreShape& shape) {
+  ScorePlan plan;
+  const int nr_class = get_nr_class(m);
+  plan.value_columns = shape.probability ? nr_class : class_columns(nr_class, m->param.solver_type);
+  size_t cap;
+  if (shape.col_format) {
+    cap = shape.instance_rows;
+    plan.n = shape.instance_cols;
+  } else {
+    cap = static_cast<size_t>(get_nr_feature(m));
+    plan.n = shape.instance_rows;
+  }
+  if (shape.label_rows != plan.n)
+    plan.check = ScoreCheck::label_length;
+  else if (shape.label_cols != 1)
+    plan.check = ScoreCheck::label_columns;
+  else if (shape.labels_sparse)
+    plan.check = ScoreCheck::sparse_labels;
+  // The bias node's index is cap + 1 and the count of correct predictions an
+  // int: both must stay in int range.
+  else if (plan.n > static_cast<size_t>(INT_MAX) || cap > static_cast<size_t>(INT_MAX - 1))
+    plan.check = ScoreCheck::too_large;
+  if (plan.check == ScoreCheck::ok) plan.cap = static_cast<int>(cap);
+  return plan;
+}
+
+const char* score_check_text(ScoreCheck check) {
+  switch (check) {
+    case ScoreCheck::label_length:
+      return "Length of label vector does not match # of instances.\n";
+    case ScoreCheck::label_columns:
+      return "label (1st argument) should be a vector (# of column is 1).\n";
+    default:
+      return nullptr;
+  }
 }
 
 OptionStatus parse_options(char* text, int* prob_flag) {

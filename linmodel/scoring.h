@@ -51,10 +51,52 @@ const char* model_from_fields(model* m, const ModelFields& fields, char* error, 
 enum OptionStatus { OPTIONS_OK, OPTIONS_MISSING_VALUE, OPTIONS_UNKNOWN, OPTIONS_TOO_MANY };
 OptionStatus parse_options(char* text, int* prob_flag);
 
+// What scoring a matrix of instances needs to know before it reads any of
+// their data, and what it decides from that alone.
+struct ScoreShape {
+  size_t instance_rows = 0, instance_cols = 0;
+  size_t label_rows = 0, label_cols = 0;
+  bool labels_sparse = false;
+  bool col_format = false;   // instances are the columns, not the rows
+  bool probability = false;  // -b nonzero with a logistic-regression solver
+};
+
+// The checks in the order they are made: the two label messages are printed
+// (empty outputs follow); sparse labels, whose data would hold only their
+// nonzeros, and sizes beyond the int feature indices and counts are refused.
+enum class ScoreCheck { ok, label_length, label_columns, sparse_labels, too_large };
+
+struct ScorePlan {
+  ScoreCheck check = ScoreCheck::ok;
+  size_t n = 0;           // instances
+  int cap = 0;            // feature cap: rows beyond it are not read
+  int value_columns = 0;  // columns of output 3
+};
+
+ScorePlan plan_scoring(const model* m, const ScoreShape& shape);
+
+// The printed text of a check answered by a message; null for the others.
+const char* score_check_text(ScoreCheck check);
+
+// Feature nodes one instance can need: its stored entries below the cap (at
+// most the longest column's count, at most cap), the bias node and the
+// terminator.  Sized by the stored entries, so that a sparse matrix of many
+// rows and few entries needs no buffer of its row count.
+template <class Index>
+size_t instance_nodes(const Index* jc, size_t n, int cap) {
+  size_t longest = 0;
+  for (size_t j = 0; j < n; ++j) {
+    const size_t count = static_cast<size_t>(jc[j + 1] - jc[j]);
+    if (count > longest) longest = count;
+  }
+  const size_t most = static_cast<size_t>(cap);
+  return (longest < most ? longest : most) + 2;
+}
+
 // Writes instance column `j` of a column-compressed sparse matrix into `x`
 // as liblinear feature nodes: entries with row index >= cap end the walk,
 // a bias node (cap + 1, bias) follows when bias >= 0, then the terminator.
-// `x` holds cap + 2 nodes.  Returns the number of nodes before the
+// `x` holds instance_nodes(...) nodes.  Returns the number of nodes before the
 // terminator.
 template <class Index>
 int load_instance(const Index* jc, const Index* ir, const double* pr, size_t j, feature_node* x, int cap,
@@ -81,7 +123,7 @@ int load_instance(const Index* jc, const Index* ir, const double* pr, size_t j, 
 // What the scoring loop needs besides the model.  Instance i is column i of
 // the sparse matrix (jc, ir, pr).  `values` (n × value_columns, column-major)
 // may be null when the caller does not want it; `work` holds nr_class
-// doubles and `x` cap + 2 nodes.
+// doubles and `x` instance_nodes(jc, n, cap) nodes.
 template <class Index>
 struct ScoreJob {
   const Index* jc;

@@ -1,3 +1,4 @@
+function varargout = icf_dotpower (varargin)
 %ICF_DOTPOWER  Pivoted incomplete Cholesky factorization of a polynomial kernel matrix.
 %   [G, PERM] = ICF_DOTPOWER(X, OFFSET, SCALE, DEGREE, TOL)
 %   [G, PERM] = ICF_DOTPOWER(X, OFFSET, SCALE, DEGREE, TOL, EXPECTED_RANK)
@@ -59,3 +60,12 @@
 %     max(abs(K - G*G')(:))
 %
 %   See also ICF_RBF, ICF_ORTHO, ICF_MATRIX.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'icf_dotpower', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (nthargout (1:2, @icf_dotpower, [1 2 3], 1, 1, 2, 0.5), {[2 0; 8 6; 4.5 2.166667], [0 2 1]}, 5e-7)

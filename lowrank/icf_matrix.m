@@ -1,3 +1,4 @@
+function varargout = icf_matrix (varargin)
 %ICF_MATRIX  Pivoted incomplete Cholesky factorization of a given kernel matrix.
 %   [G, PERM, R, RESIDUAL] = ICF_MATRIX(A, TOL, MAX_RANK)
 %
@@ -49,3 +50,13 @@
 %     % perm = [1 3 2], r = 2, res = 0.205194
 %
 %   See also ICF_RBF, ICF_DOTPOWER, ICF_ORTHO.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'icf_matrix', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (nthargout (1:4, @icf_matrix, exp (-([0 1 3]' - [0 1 3]) .^ 2 / 2), 0.25, 3),
+%!        {[1 0 0; 0.011109 0.999938 0; 0.606531 0.128605 0], [1 3 2], 2, 0.205194}, 5e-7)

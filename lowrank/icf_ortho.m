@@ -1,3 +1,4 @@
+function varargout = icf_ortho (varargin)
 %ICF_ORTHO  Pivoted incomplete Cholesky factorization of a Hermite-type kernel matrix.
 %   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL)
 %   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL, EXPECTED_RANK)
@@ -55,3 +56,12 @@
 %     size(G, 2)
 %
 %   See also ICF_RBF, ICF_DOTPOWER, ICF_MATRIX.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'icf_ortho', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (nthargout (1:2, @icf_ortho, [0 1], 1, 2, 0), {[1.224745 0; 0.247615 1.107368], [0 1]}, 5e-7)

@@ -1,3 +1,4 @@
+function varargout = icf_rbf (varargin)
 %ICF_RBF  Pivoted incomplete Cholesky factorization of a Gaussian kernel matrix.
 %   [G, PERM] = ICF_RBF(X, SIGMA, TOL)
 %   [G, PERM] = ICF_RBF(X, SIGMA, TOL, EXPECTED_RANK)
@@ -51,3 +52,13 @@
 %     max(abs(K - G*G')(:))
 %
 %   See also ICF_DOTPOWER, ICF_ORTHO, ICF_MATRIX.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'icf_rbf', fileparts (mfilename ('fullpath')));
+end
+
+%!assert (nthargout (1:2, @icf_rbf, [0 1 3], 1, 0.01),
+%!        {[1 0 0; 0.011109 0.999938 0; 0.606531 0.128605 0.784590], [0 2 1]}, 5e-7)

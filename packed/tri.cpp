@@ -33,14 +33,14 @@ double tri_qform(const float* P, const double* x, int64_t a) {
   const size_t A = static_cast<size_t>(a);
   // The products are independent of one another and are formed a block at a
   // time (vectorizable); only the sum runs one term at a time, in order.
-  constexpr size_t kBlock = 256;
-  double t[kBlock];
+  constexpr size_t BLOCK = 256;
+  double t[BLOCK];
   double q = 0.0;
   const float* p = P;
   for (size_t j = 0; j < A; ++j) {
     const double xj = x[j];
-    for (size_t i0 = 0; i0 < j; i0 += kBlock) {
-      const size_t m = j - i0 < kBlock ? j - i0 : kBlock;
+    for (size_t i0 = 0; i0 < j; i0 += BLOCK) {
+      const size_t m = j - i0 < BLOCK ? j - i0 : BLOCK;
       for (size_t i = 0; i < m; ++i) t[i] = ((static_cast<double>(p[i0 + i]) * 2.0) * x[i0 + i]) * xj;
       for (size_t i = 0; i < m; ++i) q += t[i];
     }

@@ -13,6 +13,11 @@ namespace packed {
 // Length of the packed form of an a × a matrix.
 inline int64_t packed_length(int64_t a) { return a * (a + 1) / 2; }
 
+// Largest side whose packed length is a signed 32-bit count: 65535 gives
+// 2147450880, 65536 would give 2147516416 > 2^31 - 1.
+constexpr int64_t MAX_PACKED_SIDE = 65535;
+constexpr int64_t MAX_PACKED_LENGTH = MAX_PACKED_SIDE * (MAX_PACKED_SIDE + 1) / 2;
+
 // Side a of a packed vector of length L: floor(sqrt(2L)), exact when L is a
 // triangular number.
 int64_t packed_side(int64_t L);

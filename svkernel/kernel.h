@@ -104,8 +104,9 @@ int64_t checkedIndex(int64_t rows, int64_t cols, int64_t i, int64_t j);
 // rows past M are zero).  sq holds each row's squared norm as the feature
 // lists give it.  K (M × M, column-major) receives K(i, j) = the kernel of
 // row i (first) and row j (second), bit for bit what evalKernel gives on the
-// rows' feature lists.  Runs on up to `threads` threads; plain memory only.
-constexpr int32_t GRAM_BLOCK = 8;
+// rows' feature lists, whatever the number of threads.  Runs on up to
+// `threads` threads; plain memory only.
+constexpr int32_t GRAM_BLOCK = 16;
 size_t gramPackedFloats(int32_t M, int32_t N);
 void packRows(const example* const* rows, int32_t M, int32_t N, float* packed, double* sq);
 void gramDense(const kernel_parm& p, const float* packed, const double* sq, int32_t M, int32_t N, double* K,
@@ -113,5 +114,12 @@ void gramDense(const kernel_parm& p, const float* packed, const double* sq, int3
 
 // Threads worth using for a Gram matrix of this size on this machine.
 int gramThreads(int32_t M, int32_t N);
+
+// The radial and polynomial kernel functions on many arguments at once, as
+// the Gram matrix uses them: out[i] = static_cast<float>(std::exp(x[i])) and
+// static_cast<float>(std::pow(x[i], degree)), bit for bit, computed in
+// vector lanes where that provably gives the runtime's float (lanes.h).
+void expToFloat(const double* x, float* out, size_t n);
+void powToFloat(const double* x, int32_t degree, float* out, size_t n);
 
 }  // namespace svkernel

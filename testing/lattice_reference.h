@@ -183,6 +183,15 @@ inline Matrix extend(const int32_t* blocking, int32_t M, int32_t N, const int32_
   return out;
 }
 
+// lattice_mismatch: one count per column, every row compared.
+inline std::vector<double> mismatch(const int32_t* probe, const int32_t* set, int32_t M, int32_t N) {
+  std::vector<double> counts(static_cast<size_t>(N), 0.0);
+  for (int32_t j = 0; j < N; ++j)
+    for (int32_t l = 0; l < M; ++l)
+      if (set[l + static_cast<size_t>(j) * M] != probe[l]) counts[j] += 1;
+  return counts;
+}
+
 // lattice_nearest: {best, column}.
 inline std::pair<double, double> nearest(const int32_t* probe, const int32_t* set, int32_t M, int32_t N) {
   double best = M, column = 0;

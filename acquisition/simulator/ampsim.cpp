@@ -9,24 +9,17 @@
 //   int   CLOSE_DRIVER_ASYNC(void* h)                  non-zero = success
 //
 // One amplifier, one connection at a time.  The enable message (byte 0 =
-// 0xFF) starts a writer thread that writes whole sweeps into the registered
-// ring in real time and publishes the byte pointer after each sweep,
+// 0xFF) starts a writer thread that, from the first pointer read after it,
+// writes whole sweeps into the registered ring in real time and publishes
+// the byte pointer after each sweep,
 // wrapping at the ring's end (the pointer equals the ring's length when the
 // last sweep ended there).  The disable message and the close call stop and
 // join the thread; a new open after a close works.  The writer thread never
 // calls into the host: it only writes the ring and the pointer.
 //
-// A sweep has (channels) 32-bit words:
-//   word 0         the sync word 0xFFFFFF00
-//   word 1         the status word: the configured raw word with an event
-//                  code in raw bits 8-23 (status bits 0-15, the trigger
-//                  inputs): codes 1, 2, ... 254 in turn, each held for the
-//                  first 10 ms of every half second, 0 otherwise
-//   words 2 to C-2 the channels: a 24-bit sample shifted left by 8 (BioSemi
-//                  units of 31.25 nV): a per-channel offset, a 10 Hz alpha
-//                  rhythm, a 22 Hz beta rhythm, 50 Hz line pickup and noise
-//   word C-1       a running sweep counter (unshifted, from 0 at the enable
-//                  message), so that a reader can prove no sweep was lost
+// The sweeps themselves (sync word, status word with event codes, channels,
+// sweep counter, and the oddball paradigm's evoked responses) are made by
+// the generator in sweeps.h.
 //
 // Configuration, read from the environment at every OPEN_DRIVER_ASYNC
 // (AMPSIM_LOG also when the library is loaded).  Numbers are decimal or
@@ -36,7 +29,13 @@
 //   AMPSIM_STATUS=<raw>     raw status word (default 0x88000000: Mk2, speed
 //                           mode 4, battery good)
 //   AMPSIM_RATE=<hz>        sweeps per second (default: the rate the status
-//                           word decodes to)
+//                           word decodes to).  Given without AMPSIM_STATUS,
+//                           the default status word's speed mode moves to
+//                           the position that runs at that rate (2048,
+//                           4096, 8192 or 16384: Mk2 speed mode 4 to 7), so
+//                           that the status word tells the true rate; any
+//                           other rate alone makes every open fail.  With
+//                           AMPSIM_STATUS both are taken as given.
 //   AMPSIM_CHANNELS=<n>     words per sweep (default: the decoded layout's
 //                           total, 282 when the speed mode is invalid)
 //   AMPSIM_FAIL=<CALL>:<n>[@c][,...]
@@ -52,12 +51,23 @@
 //   AMPSIM_BADPOINTER=<value>[@c]  READ_POINTER reports this value
 //   AMPSIM_START=<bytes>[@c]  position of the first data in the ring (the
 //                           first pointer); may equal the ring's length
+//   AMPSIM_PARADIGM=oddball one event every 250 ms, a standard (code 1) or,
+//                           one time in five, a target (code 2), with evoked
+//                           responses on the first 32 EEG channels (see
+//                           sweeps.h); unset, empty or "off": the plain
+//                           half-second events.  Any other value makes
+//                           every open fail.
+//   AMPSIM_SEED=<n>         seed of the oddball sequence and its trial-to-
+//                           trial variation (default 1); the same seed gives
+//                           the same sweeps, bit for bit.  A value that is
+//                           not a number makes every open fail.
 //   AMPSIM_LOG=<file>       appends one line per call: "load", "unload",
 //                           "OPEN_DRIVER_ASYNC ok|fail", "USB_WRITE
 //                           disable|enable ok|fail", "READ_MULTIPLE_SWEEPS
 //                           <bytes>", "READ_POINTER ok" (first success of
 //                           each connection only) or "READ_POINTER fail",
 //                           "CLOSE_DRIVER_ASYNC ok|fail"
+// A setting that makes the open fail also says why on the standard error.
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -70,13 +80,32 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/simulator/sweeps.h"
 #include "acquisition/status.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// Only the five driver exports leave the DLL.
+#define AMPSIM_EXPORT extern "C" __declspec(dllexport)
+#else
 #define AMPSIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+#if defined(__GNUC__)
+#define AMPSIM_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#else
+#define AMPSIM_PRINTF_FORMAT
+#endif
 
 namespace {
 
-constexpr uint32_t SYNC = 0xFFFFFF00u;
+using ampsim::Generator;
 enum Call { OPEN, WRITE, READ_SWEEPS, READ_POINTER_CALL, CLOSE, CALL_COUNT };
 const char* const CALL_NAMES[CALL_COUNT] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
                                             "CLOSE_DRIVER_ASYNC"};
@@ -97,6 +126,9 @@ struct Config {
   uint32_t status = 0x88000000u;
   double rate = 2048;
   uint32_t channels = 282;
+  bool oddball = false;
+  uint64_t seed = 1;
+  std::string refusal;  // why every open fails, empty when none
   std::vector<Fault> faults;
   Setting stall, offset, midsweep, badpointer, start;
   std::string log;
@@ -115,6 +147,10 @@ struct Device {
   std::atomic<uint32_t> pointer{0};
   std::thread writer;
   std::atomic<bool> stop{false};
+  // Set by the first READ_POINTER after the enable message: the writer waits
+  // for it, so that the pointer a start reads first is where the data begin
+  // whatever the thread scheduling.
+  std::atomic<bool> pointer_read{false};
 
   Device();
   ~Device();
@@ -122,6 +158,25 @@ struct Device {
 
 // The one amplifier (defined further down, after the writer).
 Device& device();
+
+// The value of an environment variable, empty when it is not set.  On
+// Windows a host sets its variables in the process's Win32 environment,
+// which the C runtime's copy that getenv reads inside a DLL does not follow.
+std::string environment(const char* name) {
+#ifdef _WIN32
+  char small[256];
+  const DWORD n = GetEnvironmentVariableA(name, small, sizeof small);
+  if (n == 0) return std::string();
+  if (n < sizeof small) return std::string(small, n);
+  std::string large(n, '\0');  // n counts the terminating zero here
+  const DWORD m = GetEnvironmentVariableA(name, &large[0], n);
+  large.resize(m < n ? m : 0);
+  return large;
+#else
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+#endif
+}
 
 bool parse_number(const char* text, uint64_t& value, const char** end) {
   char* e = nullptr;
@@ -133,8 +188,9 @@ bool parse_number(const char* text, uint64_t& value, const char** end) {
 // "<value>[@<connection>]"
 Setting read_setting(const char* name) {
   Setting s;
-  const char* text = std::getenv(name);
-  if (!text || !*text) return s;
+  const std::string value = environment(name);
+  const char* text = value.c_str();
+  if (!*text) return s;
   const char* end = nullptr;
   if (!parse_number(text, s.value, &end)) return s;
   if (*end == '@') {
@@ -151,9 +207,7 @@ bool applies(const Setting& s) { return s.set && (s.connection == 0 || s.connect
 // "<CALL>:<n>[@c],..."
 std::vector<Fault> read_faults() {
   std::vector<Fault> faults;
-  const char* text = std::getenv("AMPSIM_FAIL");
-  if (!text) return faults;
-  std::string all(text);
+  const std::string all = environment("AMPSIM_FAIL");
   size_t begin = 0;
   while (begin < all.size()) {
     size_t comma = all.find(',', begin);
@@ -185,7 +239,18 @@ std::vector<Fault> read_faults() {
 void read_config() {
   Config c;
   Setting status = read_setting("AMPSIM_STATUS");
-  if (status.set) c.status = static_cast<uint32_t>(status.value);
+  Setting rate = read_setting("AMPSIM_RATE");
+  if (status.set) {
+    c.status = static_cast<uint32_t>(status.value);
+  } else if (rate.set && rate.value > 0 && !ampsim::status_for_rate(c.status, rate.value, c.status)) {
+    // (not std::to_string: its digit table is a unique symbol, which would
+    // keep the library from ever being unloaded)
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "AMPSIM_RATE=%llu without AMPSIM_STATUS: no speed mode runs at that rate (2048, 4096, 8192 or 16384)",
+                  static_cast<unsigned long long>(rate.value));
+    c.refusal = text;
+  }
   acquisition::AmplifierStatus decoded;
   if (acquisition::decode_amplifier_status(c.status, decoded) == acquisition::SpeedModeError::none) {
     c.rate = decoded.sampling_rate;
@@ -194,7 +259,6 @@ void read_config() {
     c.rate = 2048u << (decoded.speed_mode % 4);
     c.channels = 282;
   }
-  Setting rate = read_setting("AMPSIM_RATE");
   if (rate.set && rate.value > 0) c.rate = static_cast<double>(rate.value);
   Setting channels = read_setting("AMPSIM_CHANNELS");
   if (channels.set && channels.value >= 3 && channels.value <= 100000) c.channels = static_cast<uint32_t>(channels.value);
@@ -204,7 +268,18 @@ void read_config() {
   c.midsweep = read_setting("AMPSIM_MIDSWEEP");
   c.badpointer = read_setting("AMPSIM_BADPOINTER");
   c.start = read_setting("AMPSIM_START");
-  if (const char* log = std::getenv("AMPSIM_LOG")) c.log = log;
+  const std::string paradigm = environment("AMPSIM_PARADIGM");
+  if (paradigm == "oddball")
+    c.oddball = true;
+  else if (!paradigm.empty() && paradigm != "off")
+    c.refusal = "AMPSIM_PARADIGM=" + paradigm + " is not a paradigm (oddball or off)";
+  const std::string seed = environment("AMPSIM_SEED");
+  if (!seed.empty()) {
+    const char* end = nullptr;
+    if (!parse_number(seed.c_str(), c.seed, &end) || *end != '\0')
+      c.refusal = "AMPSIM_SEED=" + seed + " is not a number";
+  }
+  c.log = environment("AMPSIM_LOG");
   device().cfg = c;
 }
 
@@ -216,7 +291,7 @@ void append_log(const std::string& path, const char* text) {
   std::fclose(f);
 }
 
-void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void log_line(const char* fmt, ...) AMPSIM_PRINTF_FORMAT;
 void log_line(const char* fmt, ...) {
   char text[256];
   va_list ap;
@@ -240,62 +315,6 @@ bool count_and_check_fault(int call) {
 
 // ---- The writer thread: no host calls, only the ring and the pointer. ----
 
-const int16_t* sine_table() {
-  static int16_t table[4096];
-  static bool made = false;
-  if (!made) {
-    for (int k = 0; k < 4096; ++k) table[k] = static_cast<int16_t>(std::lround(32767.0 * std::sin(2 * M_PI * k / 4096)));
-    made = true;
-  }
-  return table;
-}
-
-uint32_t mix(uint64_t x) {
-  x ^= x >> 33;
-  x *= 0xff51afd7ed558ccdull;
-  x ^= x >> 33;
-  x *= 0xc4ceb9fe1a85ec53ull;
-  x ^= x >> 33;
-  return static_cast<uint32_t>(x);
-}
-
-struct Generator {
-  uint32_t channels;
-  uint32_t status;
-  uint64_t rate;
-  uint64_t alpha_step, beta_step, line_step;  // phase steps, 2^32 per cycle
-  const int16_t* sine;
-
-  Generator(uint32_t c, uint32_t s, double r) : channels(c), status(s), rate(static_cast<uint64_t>(r)) {
-    if (rate == 0) rate = 1;
-    alpha_step = static_cast<uint64_t>(10.0 / r * 4294967296.0);
-    beta_step = static_cast<uint64_t>(22.0 / r * 4294967296.0);
-    line_step = static_cast<uint64_t>(50.0 / r * 4294967296.0);
-    sine = sine_table();
-  }
-
-  int32_t sin_at(uint64_t phase) const { return sine[(phase >> 20) & 4095]; }
-
-  void sweep(uint64_t k, uint32_t* w) const {
-    w[0] = SYNC;
-    const uint64_t half_second = rate / 2 ? rate / 2 : 1;
-    const uint64_t event = k / half_second;
-    const uint32_t code = (k % half_second) * 50 < half_second ? static_cast<uint32_t>(event % 254 + 1) : 0u;
-    w[1] = (status & 0xFF0000FFu) | (code << 8);
-    for (uint32_t ch = 2; ch + 1 < channels; ++ch) {
-      const uint64_t shift = static_cast<uint64_t>(ch) * 0x9E3779B97F4A7C15ull;
-      const int32_t offset = static_cast<int32_t>(mix(ch) % 200001u) - 100000;
-      const int32_t alpha = 300 + static_cast<int32_t>(ch * 37 % 500);
-      int32_t v = offset + alpha * sin_at(k * alpha_step + shift) / 32767 +
-                  120 * sin_at(k * beta_step + (shift >> 7)) / 32767 + 60 * sin_at(k * line_step) / 32767;
-      const uint32_t h = mix((k << 12) ^ ch);
-      v += static_cast<int32_t>(h & 511) - 256 + static_cast<int32_t>((h >> 9) & 511) - 256;
-      w[ch] = static_cast<uint32_t>(v) << 8;
-    }
-    w[channels - 1] = static_cast<uint32_t>(k);
-  }
-};
-
 // Writes count words from pos on and returns the position after them; a
 // position equal to the ring's length continues at 0.
 int64_t write_words(uint32_t* ring, int64_t ring_bytes, int64_t pos, const uint32_t* src, size_t count) {
@@ -315,6 +334,8 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
                  uint64_t midsweep_bytes) {
   Device& d = device();
   std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
+  while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
   if (filler_bytes > 0) {
     std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
     pos = write_words(ring, ring_bytes, pos, filler.data(), filler.size());
@@ -356,9 +377,10 @@ void stop_writer() {
 void start_writer() {
   Device& d = device();
   if (d.writer.joinable() || !d.ring || (applies(d.cfg.stall) && d.cfg.stall.value != 0)) return;
-  Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate);
+  Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate, d.cfg.oddball, d.cfg.seed);
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
+  d.pointer_read.store(false, std::memory_order_release);
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
 
@@ -366,7 +388,7 @@ bool valid(void* handle) { return handle == &device() && device().open; }
 
 // Loading the library constructs the one device, unloading destroys it.
 Device::Device() {
-  if (const char* log = std::getenv("AMPSIM_LOG")) cfg.log = log;
+  cfg.log = environment("AMPSIM_LOG");
   append_log(cfg.log, "load");
 }
 
@@ -388,7 +410,8 @@ Device& device() { return g_device; }
 
 AMPSIM_EXPORT void* OPEN_DRIVER_ASYNC(void) {
   read_config();
-  if (count_and_check_fault(OPEN) || device().open) {
+  if (!device().cfg.refusal.empty()) std::fprintf(stderr, "ampsim: %s; the driver does not open.\n", device().cfg.refusal.c_str());
+  if (count_and_check_fault(OPEN) || device().open || !device().cfg.refusal.empty()) {
     log_line("OPEN_DRIVER_ASYNC fail");
     return nullptr;
   }
@@ -451,6 +474,7 @@ AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
   const uint32_t value = applies(d.cfg.badpointer) ? static_cast<uint32_t>(d.cfg.badpointer.value)
                                                    : d.pointer.load(std::memory_order_acquire);
   std::memcpy(pointer, &value, 4);
+  d.pointer_read.store(true, std::memory_order_release);
   if (!d.read_pointer_logged) {
     d.read_pointer_logged = true;
     log_line("READ_POINTER ok");

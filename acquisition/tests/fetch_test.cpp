@@ -7,6 +7,7 @@
 
 #include "acquisition/driver.h"
 #include "acquisition/ring.h"
+#include "acquisition/sessions.h"
 #include "host/standin/standin.h"
 
 namespace {
@@ -32,15 +33,34 @@ constexpr int32_t kChannels = 5;
 constexpr int32_t S = kChannels * 4;
 constexpr int32_t R = S * RING_SWEEPS;
 
+int32_t fake_usb_write(void*, const unsigned char*) { return 1; }
+int32_t fake_close(void*) { return 1; }
+
 // A ring whose word k holds k, so that every copied word tells where it
-// came from.
+// came from, recorded as a live session for as long as the fake lives.
 struct FakeSession {
   std::vector<uint32_t> ring;
+  acquisition::SessionRecord record;
   FakeSession() : ring(static_cast<size_t>(R / 4)) {
     for (size_t k = 0; k < ring.size(); ++k) ring[k] = static_cast<uint32_t>(k);
     g_pointer = 0;
     g_read_ok = 1;
     g_reads = 0;
+    record.library = reinterpret_cast<void*>(77);
+    record.handle = reinterpret_cast<void*>(0x1234);
+    record.driver.read_pointer = fake_read_pointer;
+    record.driver.usb_write = fake_usb_write;
+    record.driver.close = fake_close;
+    record.ring = reinterpret_cast<unsigned char*>(ring.data());
+    record.ring_bytes = R;
+    record.channels = kChannels;
+    record.rate = 2048;
+    EXPECT_TRUE(acquisition::add_session(record));
+  }
+  ~FakeSession() {
+    acquisition::SessionRecord taken;
+    EXPECT_EQ(acquisition::take_for_stop(record.library, record.handle, fake_usb_write, fake_close, record.ring, taken),
+              acquisition::SessionMatch::live);
   }
   standin::Result fetch(int32_t last, int nlhs = 2, int32_t channels = kChannels) {
     return standin::call("acq_fetch", nlhs,

@@ -2,9 +2,15 @@
 // start, fetch and stop, the failures the simulator can provoke with the
 // releases seen in its call log, the time-outs and the argument messages.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,101 +21,12 @@
 #include <vector>
 
 #include "acquisition/driver.h"
+#include "acquisition/tests/simulator.h"
 #include "host/standin/standin.h"
 
 namespace {
 
 using standin::Array;
-using Log = std::vector<std::string>;
-
-const char* const kLibrary = AMPSIM_LIBRARY;
-
-// Sets simulator variables for one test and clears them afterwards; every
-// test gets its own call log.
-class Simulator : public ::testing::Test {
- protected:
-  void SetUp() override {
-    log_path_ = ::testing::TempDir() + "ampsim_" + std::to_string(getpid()) + ".log";
-    std::remove(log_path_.c_str());
-    set("AMPSIM_LOG", log_path_);
-  }
-  void TearDown() override {
-    for (const std::string& name : names_) unsetenv(name.c_str());
-    std::remove(log_path_.c_str());
-  }
-  void set(const std::string& name, const std::string& value) {
-    setenv(name.c_str(), value.c_str(), 1);
-    names_.push_back(name);
-  }
-  Log log() const {
-    Log lines;
-    std::ifstream in(log_path_);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  void clear_log() { std::remove(log_path_.c_str()); }
-
- private:
-  std::string log_path_;
-  std::vector<std::string> names_;
-};
-
-standin::Result start(const char* path = kLibrary, int nlhs = 15) {
-  return standin::call("acq_start", nlhs, {standin::text(path)});
-}
-
-// acq_fetch with outputs 1, 2, 6, 8, 9 of a start and the last pointer.
-standin::Result fetch(const standin::Result& s, int32_t last) {
-  Array pointer = standin::int32(1, 1, {last});
-  return standin::call("acq_fetch", 2, std::vector<const mxArray*>{s.out(0), s.out(1), s.out(5), s.out(7), s.out(8),
-                                                                   pointer.get()});
-}
-
-// acq_stop with outputs 1, 2, 4, 7, 8 of a start.
-standin::Result stop(const standin::Result& s, int nlhs = 0) {
-  return standin::call("acq_stop", nlhs, std::vector<const mxArray*>{s.out(0), s.out(1), s.out(3), s.out(6), s.out(7)});
-}
-
-int32_t int32_out(const standin::Result& r, size_t k) { return standin::int32s(r.out(k))[0]; }
-
-// Bytes in use on the main heap (large blocks included); the rings are
-// megabytes, so a ring left behind shows plainly.
-long heap_in_use() {
-#if defined(__SANITIZE_ADDRESS__)
-  return 0;  // the sanitizer's allocator keeps its own books; LeakSanitizer checks instead
-#else
-  struct mallinfo2 m = mallinfo2();
-  return static_cast<long>(m.uordblks + m.hblkhd);
-#endif
-}
-
-constexpr long kRingLeftBehind = 1 << 20;
-
-// Threads of this process, and whether the simulator is mapped into it.
-size_t thread_count() {
-  size_t n = 0;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
-  return n;
-}
-bool simulator_loaded() {
-  std::ifstream maps("/proc/self/maps");
-  for (std::string line; std::getline(maps, line);)
-    if (line.find("libampsim.so") != std::string::npos) return true;
-  return false;
-}
-
-const Log kProbe = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
-                    "USB_WRITE enable ok", "READ_POINTER ok"};
-// Default amplifier: Mk2, speed mode 4, 282 channels.
-const std::string kSessionRing = "READ_MULTIPLE_SWEEPS 34652160";
-
-Log concat(Log a, const Log& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Log kRestart = concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "OPEN_DRIVER_ASYNC ok",
-                                     "USB_WRITE disable ok", kSessionRing, "USB_WRITE enable ok", "READ_POINTER ok"});
 
 const char* const kStartLines[] = {"Loading BioSemi driver dll...\n", "Connecting to driver...\n",
                                    "Initializing USB interface...\n", "Initializing ring buffer...\n",
@@ -257,11 +174,17 @@ TEST_F(Simulator, SpeedModeErrorComesAfterTheStatusLines) {
   EXPECT_EQ(r.printed.substr(r.printed.size() - tail.size()), tail);
 }
 
+#if defined(_WIN32)
+const char* const kStubSuffix = ".dll";
+#else
+const char* const kStubSuffix = ".so";
+#endif
+
 TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   const char* const names[5] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
                                 "CLOSE_DRIVER_ASYNC"};
   for (int k = 0; k < 5; ++k) {
-    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + ".so";
+    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + kStubSuffix;
     auto r = start(path.c_str());
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.clean());
@@ -271,6 +194,51 @@ TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   auto r = start("/nonexistent/libdriver.so");
   EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.");
 }
+
+#if defined(_WIN32)
+// Windows counterpart: a folder, a pipe and a device are refused at once.
+TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  const std::string pipe_name = "\\\\.\\pipe\\acq_test_" + std::to_string(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeA(pipe_name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  const auto t0 = std::chrono::steady_clock::now();
+  for (const std::string& path : {pipe_name, ::testing::TempDir(), std::string("\\\\.\\NUL")}) {
+    auto r = start(path.c_str());
+    EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.") << path;
+    EXPECT_EQ(r.error_id, "");
+    EXPECT_EQ(r.printed, "Loading BioSemi driver dll...\n");
+  }
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
+  CloseHandle(pipe);
+}
+#else
+TEST_F(Simulator, PathsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  const std::string fifo = ::testing::TempDir() + "acq_fifo_" + std::to_string(getpid()) + ".so";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // Should the loader open the FIFO, it blocks until a writer comes: this
+  // writer then ends the wait after a few seconds, so that the test fails
+  // instead of hanging.
+  std::atomic<bool> done{false};
+  std::thread rescue([&] {
+    for (int k = 0; k < 100 && !done; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (done) return;
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) close(fd);
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  for (const std::string& path : {fifo, ::testing::TempDir(), std::string("/dev/null")}) {
+    auto r = start(path.c_str());
+    EXPECT_EQ(r.error_text, "Could not load BioSemi driver DLL.") << path;
+    EXPECT_EQ(r.error_id, "");
+    EXPECT_EQ(r.printed, "Loading BioSemi driver dll...\n");
+  }
+  done = true;
+  rescue.join();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 2.0);
+  std::remove(fifo.c_str());
+}
+#endif
 
 TEST_F(Simulator, LowBatteryWarnsAndTheStartCompletes) {
   set("AMPSIM_STATUS", "0xC8000000");

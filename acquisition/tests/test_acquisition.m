@@ -4,7 +4,7 @@ assert(exist(lib, 'file') == 2);
 logfile = [tempname() '.log'];
 setenv('AMPSIM_LOG', logfile);
 vars = {'AMPSIM_STATUS', 'AMPSIM_RATE', 'AMPSIM_CHANNELS', 'AMPSIM_FAIL', 'AMPSIM_STALL', 'AMPSIM_OFFSET', ...
-        'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START'};
+        'AMPSIM_MIDSWEEP', 'AMPSIM_BADPOINTER', 'AMPSIM_START', 'AMPSIM_PARADIGM', 'AMPSIM_SEED'};
 for k = 1:numel(vars), unsetenv(vars{k}); end
 
 function lines = read_log(file)

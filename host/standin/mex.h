@@ -57,6 +57,7 @@ void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]);
 EEGMEX_STANDIN_API mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateDoubleScalar(double value);
 EEGMEX_STANDIN_API mxArray *mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag);
+EEGMEX_STANDIN_API mxArray *mxCreateUninitNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateNumericArray(mwSize ndim, const mwSize *dims, mxClassID cls,
                                                  mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateLogicalMatrix(mwSize m, mwSize n);
@@ -133,6 +134,8 @@ EEGMEX_STANDIN_API void mexWarnMsgIdAndTxt(const char *id, const char *fmt, ...)
 EEGMEX_STANDIN_API int mexPrintf(const char *fmt, ...);
 EEGMEX_STANDIN_API int mexCallMATLAB(int nlhs, mxArray *plhs[], int nrhs, mxArray *prhs[], const char *name);
 EEGMEX_STANDIN_API const char *mexFunctionName(void);
+/* Registers a function the host calls when it unloads the extension. */
+EEGMEX_STANDIN_API int mexAtExit(void (*exit_fcn)(void));
 
 #ifdef __cplusplus
 }

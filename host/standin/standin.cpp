@@ -4,7 +4,9 @@
 // call it only from the thread that entered mexFunction.
 #include "standin.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +16,8 @@
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "host/dynlib.h"
 
 struct mxArray_tag {
   mxClassID cls = mxDOUBLE_CLASS;
@@ -41,6 +45,7 @@ struct HostError : std::runtime_error {
 struct CallState {
   bool active = false;
   std::string module;
+  std::string path;  // of the module called
   std::string printed;
   std::vector<standin::Warning> warnings;
   int raise_count = 0;
@@ -54,6 +59,7 @@ std::unordered_map<void*, size_t> g_blocks;       // live host memory blocks
 long g_fail_at = 0;                                // fail the n-th host allocation (0: never)
 long g_alloc_count = 0;
 bool g_fail_call = false;
+mxArray* g_call_answer = nullptr;                  // what mexCallMATLAB hands back instead
 bool g_warnings_raise = false;
 
 size_t element_size(mxClassID cls) {
@@ -179,16 +185,47 @@ mxArray* transpose(const mxArray* a) {
 
 using MexFunction = void (*)(int, mxArray**, int, const mxArray**);
 
-MexFunction load(const std::string& module) {
-  static std::map<std::string, MexFunction> loaded;
-  std::string path = module.find('/') == std::string::npos ? standin::module_dir() + "/" + module + ".so" : module;
-  auto it = loaded.find(path);
-  if (it != loaded.end()) return it->second;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + ": " + dlerror());
-  auto fn = reinterpret_cast<MexFunction>(dlsym(handle, "mexFunction"));
+// Modules are built with the platform's shared-library suffix.
+#if defined(_WIN32)
+const char* const kModuleSuffix = ".dll";
+#else
+const char* const kModuleSuffix = ".so";
+#endif
+
+// Why the last load failed, where the platform says.
+std::string load_error() {
+#if defined(_WIN32)
+  return "";
+#else
+  const char* e = dlerror();
+  return e ? std::string(": ") + e : "";
+#endif
+}
+
+struct Module {
+  void* handle = nullptr;
+  MexFunction fn = nullptr;
+  void (*at_exit)() = nullptr;  // registered with mexAtExit
+};
+
+std::map<std::string, Module>& loaded_modules() {
+  static std::map<std::string, Module> loaded;
+  return loaded;
+}
+
+std::string module_path(const std::string& module) {
+  const bool is_path = module.find_first_of("/\\") != std::string::npos;
+  return is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
+}
+
+MexFunction load(const std::string& path) {
+  auto it = loaded_modules().find(path);
+  if (it != loaded_modules().end()) return it->second.fn;
+  void* handle = acquisition::load_library(path.c_str());
+  if (!handle) throw std::runtime_error(std::string("stand-in host: cannot load ") + path + load_error());
+  auto fn = reinterpret_cast<MexFunction>(acquisition::find_export(handle, "mexFunction"));
   if (!fn) throw std::runtime_error("stand-in host: no exported mexFunction in " + path);
-  loaded[path] = fn;
+  loaded_modules()[path] = Module{handle, fn, nullptr};
   return fn;
 }
 
@@ -208,6 +245,15 @@ mxArray* mxCreateDoubleScalar(double value) {
 
 mxArray* mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag) {
   return make_numeric({m, n}, cls, flag);
+}
+
+// The data are left unset by contract; here they hold a recognizable junk
+// pattern, so that a test sees any element the extension forgot to write.
+mxArray* mxCreateUninitNumericMatrix(mwSize m, mwSize n, mxClassID cls, mxComplexity flag) {
+  mxArray* a = make_numeric({m, n}, cls, flag);
+  std::memset(a->re, 0xA5, numel(a) * element_size(cls));
+  if (a->is_complex) std::memset(a->im, 0xA5, numel(a) * element_size(cls));
+  return a;
 }
 
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID cls, mxComplexity flag) {
@@ -518,6 +564,10 @@ int mexPrintf(const char* fmt, ...) {
 
 int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const char* name) {
   if (g_fail_call) return 1;
+  if (g_call_answer && nlhs >= 1) {
+    plhs[0] = mxDuplicateArray(g_call_answer);
+    return 0;
+  }
   std::string fn = name ? name : "";
   if ((fn == "transpose" || fn == "ctranspose") && nrhs == 1 && nlhs <= 1) {
     plhs[0] = transpose(prhs[0]);
@@ -527,6 +577,12 @@ int mexCallMATLAB(int nlhs, mxArray* plhs[], int nrhs, mxArray* prhs[], const ch
 }
 
 const char* mexFunctionName(void) { return g_call.module.c_str(); }
+
+int mexAtExit(void (*exit_fcn)(void)) {
+  auto it = loaded_modules().find(g_call.path);
+  if (g_call.active && it != loaded_modules().end()) it->second.at_exit = exit_fcn;
+  return 0;
+}
 
 }  // extern "C"
 
@@ -541,8 +597,17 @@ std::string module_dir() {
 #endif
 }
 
+void clear_modules() {
+  for (auto& entry : loaded_modules()) {
+    if (entry.second.at_exit) entry.second.at_exit();
+    acquisition::unload_library(entry.second.handle);
+  }
+  loaded_modules().clear();
+}
+
 Result call(const std::string& module, int nlhs, const std::vector<const mxArray*>& inputs) {
-  MexFunction fn = load(module);
+  const std::string path = module_path(module);
+  MexFunction fn = load(path);
   Result r;
   std::vector<Array> snapshots;
   for (const mxArray* in : inputs) snapshots.emplace_back(mxDuplicateArray(in));
@@ -556,6 +621,7 @@ Result call(const std::string& module, int nlhs, const std::vector<const mxArray
   g_call = CallState();
   g_call.active = true;
   g_call.module = module;
+  g_call.path = path;
   g_created.clear();
   bool ended_by_error = false;
   try {
@@ -623,12 +689,20 @@ void fail_nth_malloc(long n) {
   g_fail_at = n;
 }
 void fail_call_host(bool on) { g_fail_call = on; }
+void call_host_answer(const mxArray* a) {
+  mxDestroyArray(g_call_answer);
+  const bool was_active = g_call.active;
+  g_call.active = false;  // the host's own, not one of the call's arrays
+  g_call_answer = a ? mxDuplicateArray(a) : nullptr;
+  g_call.active = was_active;
+}
 void warnings_as_errors(bool on) { g_warnings_raise = on; }
 void reset_faults() {
   g_fail_at = 0;
   g_alloc_count = 0;
   g_fail_call = false;
   g_warnings_raise = false;
+  call_host_answer(nullptr);
 }
 long live_host_blocks() { return static_cast<long>(g_blocks.size()); }
 long host_allocations() { return g_alloc_count; }

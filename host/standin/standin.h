@@ -50,6 +50,11 @@ Result call(const std::string& module, int nlhs, const std::vector<const mxArray
 Result call(const std::string& module, int nlhs, const std::vector<Array>& inputs);
 Result call(const std::string& module, int nlhs, std::initializer_list<Array> inputs);
 
+// Unloads every module loaded so far, as the host's "clear all" does:
+// first each module's exit function (mexAtExit), then the module itself.
+// The next call loads the module afresh.
+void clear_modules();
+
 // Folder of the stand-in modules (EEGMEX_STANDIN_DIR at build time, or the
 // environment variable of that name).
 std::string module_dir();
@@ -57,6 +62,7 @@ std::string module_dir();
 // Fault switches, in force until reset_faults().
 void fail_nth_malloc(long n);       // the n-th host allocation (1-based) from now on returns NULL
 void fail_call_host(bool on);       // mexCallMATLAB returns 1 without outputs
+void call_host_answer(const mxArray* a);  // mexCallMATLAB succeeds with a copy of a (null: as usual)
 void warnings_as_errors(bool on);   // a warning ends the call as an error with its identifier
 void reset_faults();
 long live_host_blocks();            // mxMalloc blocks currently live

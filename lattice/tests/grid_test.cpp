@@ -89,6 +89,57 @@ TEST(Grid, MatchesTabulatingVersion) {
   }
 }
 
+// The conversion runs across indices in blocks and vector lanes, dividing by
+// a reciprocal with one correction step.  Against the literal procedure:
+// lists whose lengths sit at the lane and block edges on power-of-two and
+// mixed grids (tabulating version), and on the largest grids, where the
+// reciprocal's rounding matters most, the cells on both sides of every
+// multiple of each stride near the top and a random sample (single-index
+// arithmetic, since those grids are too large to tabulate).
+TEST(Grid, DirectConversionMatchesLiteralAtEdgesAndOnLargestGrids) {
+  std::mt19937 gen(23);
+  const std::vector<std::vector<double>> small{{4, 4, 4, 4, 4}, {2, 8, 1, 16}, {7, 9, 11, 13}, {3, 1, 5, 2, 6}, {1021}};
+  for (const auto& dims : small) {
+    double total = 1;
+    for (double d : dims) total *= d;
+    for (size_t m : {0, 2, 3, 4, 5, 511, 512, 513, 1023, 1024, 1025, 1537}) {
+      std::vector<double> idx(m);
+      for (double& v : idx) v = 1 + gen() % static_cast<uint32_t>(total) + (gen() % 4) * 0.25;
+      auto ref = lattice_ref::linidx_coords(dims.data(), static_cast<int32_t>(dims.size()), idx.data(),
+                                            static_cast<int32_t>(m));
+      EXPECT_EQ(coords(dims, idx), ref.v) << "m=" << m;
+    }
+  }
+  const std::vector<std::vector<double>> largest{{2147483647},         {46341, 46340},   {65535, 32767},
+                                                 {3, 715827882},       {715827882, 3},   {2, 1073741823},
+                                                 {1073741823, 2},      {1, 2147483647},  {2147483647, 1},
+                                                 {65536, 32767},       {7, 13, 1021, 23011}, {1031, 1033, 2011},
+                                                 {2, 2, 2, 268435455}, {46337, 3, 15447}};
+  for (const auto& dims : largest) {
+    int32_t total = 1;
+    size_t where = 0;
+    ASSERT_EQ(lattice::check_grid(dims.data(), dims.size(), total, where), lattice::GridCheck::ok);
+    std::vector<double> idx;
+    double stride = 1;
+    for (double d : dims) {
+      for (double k : {1.0, 2.0, d - 1, d, std::floor(total / stride) - 1, std::floor(total / stride)})
+        for (double off : {-1.0, 0.0, 1.0}) {
+          const double t = k * stride + off;  // 0-based cell
+          if (t >= 0 && t < total) idx.push_back(t + 1);
+        }
+      stride *= d;
+    }
+    for (int k = 0; k < 3000; ++k) idx.push_back(1 + gen() % static_cast<uint32_t>(total));
+    idx.push_back(total);
+    auto got = coords(dims, idx);
+    const size_t n = dims.size(), m = idx.size();
+    for (size_t l = 0; l < m; ++l) {
+      auto ref = lattice_ref::linidx_coords(dims.data(), static_cast<int32_t>(n), &idx[l], 1);
+      for (size_t k = 0; k < n; ++k) ASSERT_EQ(got[l + k * m], ref.v[k]) << "index " << idx[l] << " dim " << k;
+    }
+  }
+}
+
 TEST(Grid, LargeGridsNeedNoTable) {
   // 2^30 cells: the corners and a few interior cells.
   std::vector<double> twos(30, 2.0);

@@ -7,12 +7,13 @@
 
 #include "host/standin/standin.h"
 #include "linmodel/scoring.h"
+#include "testing/test_util.h"
 
 namespace {
 
 using standin::Array;
 
-const char* const kUsage =
+const char* const USAGE =
     "Usage: [predicted_label, accuracy, decision_values/prob_estimates] = predict(testing_label_vector, "
     "testing_instance_matrix, model, 'liblinear_options','col')\nliblinear_options:\n-b probability_estimates: "
     "whether to predict probability estimates, 0 or 1 (default 0)\ncol:\n\tif 'col' is setted "
@@ -205,7 +206,7 @@ void expect_empty_outputs(const standin::Result& r, int nlhs) {
 Array bias_model(double solver = 2) { return model_struct(solver, 2, 4, 1, {1, -1}, {1, 2, 3, 4, 100}); }
 
 TEST(LinmodelScore, PrintsItsFailuresAndReturnsEmptyOutputs) {
-  const std::string usage = kUsage;
+  const std::string usage = USAGE;
   auto y = [] { return standin::real(1, 1, {1}); };
   auto x = [] { return sparse_rows(1, 4, {1, 0, 0, 0}); };
   struct Case { std::vector<Array> in; std::string printed; };
@@ -312,7 +313,7 @@ TEST(LinmodelScore, PrintsItsFailuresAndReturnsEmptyOutputs) {
 // When several things are wrong, only the first check in the entry's order
 // speaks: argument count, classes, struct, options, model, sparsity, labels.
 TEST(LinmodelScore, FirstFailingCheckAloneIsReported) {
-  const std::string usage = kUsage;
+  const std::string usage = USAGE;
   auto y = [](size_t n) { return standin::real(n, 1, std::vector<double>(n, 1.0)); };
   auto x = [] { return sparse_rows(1, 4, {1, 0, 0, 0}); };
   auto short_model = [] {
@@ -543,6 +544,78 @@ TEST(LinmodelScore, RejectsInputItCannotReadSafely) {
   r = with_option(standin::text("col" + std::string(3000, ' ')), 5);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.printed, "Accuracy = 100% (1/1)\n");
+}
+
+// Complex data, a transpose that hands back something else, a fourth
+// output, a very tall instance matrix in column format.
+TEST(LinmodelScore, RefusesComplexDataAndForeignTransposesAndScoresTallColumns) {
+  const char* not_double = "Error: label vector and instance matrix must be double\n";
+  auto complex_sparse = [](size_t m, size_t n) {  // 1+1i on the diagonal
+    Array a(mxCreateSparse(m, n, n, mxCOMPLEX));
+    for (size_t j = 0; j <= n; ++j) mxGetJc(a.get())[j] = j < m ? j : m;
+    for (size_t j = 0; j < n && j < m; ++j) {
+      mxGetIr(a.get())[j] = j;
+      mxGetPr(a.get())[j] = mxGetPi(a.get())[j] = 1;
+    }
+    return a;
+  };
+  for (bool col : {false, true}) {
+    std::vector<Array> in;
+    in.push_back(standin::real(4, 1, {1, -1, 1, -1}));
+    in.push_back(complex_sparse(4, 4));
+    in.push_back(bias_model());
+    if (col) {
+      in.push_back(standin::text(""));
+      in.push_back(standin::text("col"));
+    }
+    standin::Result r = standin::call("linmodel_score", 3, in);
+    EXPECT_EQ(r.printed, not_double) << col;
+    expect_empty_outputs(r, 3);
+    in[0] = standin::complex(4, 1);
+    in[1] = sparse_rows(4, 4, std::vector<double>(16, 1.0));
+    r = standin::call("linmodel_score", 3, in);
+    EXPECT_EQ(r.printed, not_double) << col;
+    expect_empty_outputs(r, 3);
+  }
+
+  // What the host's transpose returned is used only when it is a real
+  // double sparse matrix of the transposed shape.
+  std::vector<Array> answers;
+  answers.push_back(standin::real(4, 1, {1, 0, 0, 0}));
+  answers.push_back(complex_sparse(4, 1));
+  answers.push_back(standin::sparse(4, 2, {0}, {0}, {1}));
+  answers.push_back(standin::sparse(3, 1, {0}, {0}, {1}));
+  answers.push_back(standin::single(4, 1));
+  for (const Array& answer : answers) {
+    standin::call_host_answer(answer.get());
+    standin::Result r = standin::call("linmodel_score", 3, {standin::real(1, 1, {1}), sparse_rows(1, 4, {1, 0, 0, 0}), bias_model()});
+    standin::reset_faults();
+    EXPECT_EQ(r.printed, "Error: cannot transpose testing instance matrix\n");
+    expect_empty_outputs(r, 3);
+    EXPECT_EQ(r.arrays_reclaimed, 0);
+  }
+  standin::call_host_answer(standin::sparse(4, 1, {0, 3}, {0, 0}, {1, 1}).get());
+  standin::Result r = standin::call("linmodel_score", 3, {standin::real(1, 1, {1}), sparse_rows(1, 4, {1, 0, 0, 0}), bias_model()});
+  standin::reset_faults();
+  EXPECT_EQ(standin::doubles(r.out(2)), (std::vector<double>{105}));  // what the transpose said: x1 = x4 = 1
+
+  std::vector<Array> in;
+  in.push_back(standin::real(1, 1, {1}));
+  in.push_back(sparse_rows(1, 4, {1, 0, 0, 0}));
+  in.push_back(bias_model());
+  r = standin::call("linmodel_score", 4, in);
+  eegtest::expect_error(r, "linmodel_score:nargout");
+  EXPECT_EQ(r.printed, "");
+
+  // 2147483646 features in column format: the node buffer follows the stored
+  // entries, not the row count; the bias node (index 2147483647) is beyond
+  // the model and liblinear leaves it out.
+  r = standin::call("linmodel_score", 3,
+                    {standin::real(2, 1, {1, -1}), standin::sparse(2147483646, 2, {1, 3, 2147483645}, {0, 0, 1}, {1, 1, 5}),
+                     bias_model(), standin::text(""), standin::text("col")});
+  ASSERT_TRUE(r.ok) << r.error_text;
+  EXPECT_EQ(standin::doubles(r.out(2)), (std::vector<double>{6, 0}));
+  EXPECT_EQ(r.printed, "Accuracy = 100% (2/2)\n");
 }
 
 }  // namespace

@@ -163,6 +163,9 @@ cases = {
   'linmodel_score(y(1:2), X(1:2,:), rmfield(model, ''w''))', ...
       "Error: can't read model: the model struct has 5 fields; it needs six (Parameters, nr_class, nr_feature, bias, Label, w)\n";
   'linmodel_score(y, X, model([]))', "Error: can't read model: the model struct array is empty\n";
+  'linmodel_score(y, X * (1 + 1i), model)', "Error: label vector and instance matrix must be double\n";
+  'linmodel_score(y, X'' * (1 + 1i), model, '''', ''col'')', "Error: label vector and instance matrix must be double\n";
+  'linmodel_score(y * 1i, X, model)', "Error: label vector and instance matrix must be double\n";
 };
 for c = 1:rows(cases)
   printed = evalc(['[a, b, v] = ' cases{c, 1} ';']);
@@ -178,7 +181,29 @@ assert(~isempty(strfind(printed, '% (0/0)')));
 a = linmodel_score(y, X, model);    % one output requested
 assert(size(a), size(y));
 
+% A user function named transpose that returns something other than a real
+% sparse matrix is not trusted.
+shadow = tempname();
+mkdir(shadow);
+fid = fopen(fullfile(shadow, 'transpose.m'), 'w');
+fputs(fid, "function y = transpose(x)\n  y = full(x);\nend\n");
+fclose(fid);
+warning('off', 'Octave:shadowed-function', 'local');
+addpath(shadow);
+printed = evalc('[a, b, v] = linmodel_score(y, X, model);');
+rmpath(shadow);
+confirm_recursive_rmdir(false, 'local');
+rmdir(shadow, 's');
+assert(printed, "Error: cannot transpose testing instance matrix\n");
+assert(isempty(a) && isempty(b) && isempty(v));
+
 % Bad input that cannot be scored safely.
+try
+  [a, b, v, extra] = linmodel_score(y, X, model);
+  error('test:noError', 'a fourth output was accepted');
+catch err
+  assert(err.identifier, 'linmodel_score:nargout');
+end
 assert_error(@() linmodel_score(sparse(y), X, model), 'linmodel_score:sparseLabels');
 assert_error(@() linmodel_score(y, X, model, repmat('x', 1, 2048)), 'linmodel_score:optionTooLong');
 assert_error(@() linmodel_score(y, X, model, 5), 'linmodel_score:optionNotText');

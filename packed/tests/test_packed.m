@@ -41,4 +41,10 @@ assert_error(@() tri_unpack_f32([1; 2; 3]), 'tri_unpack_f32:notSingle');
 assert_error(@() tri_qform_f32(single([1; 2; 3; 4; 5]), [1; 2; 3]), 'tri_qform_f32:shortPacked');
 assert_error(@() tri_qform_f32(single([1; 2; 3]), single([1; 2])), 'tri_qform_f32:notDouble');
 assert_error(@() tri_qform_f32(single([1; 2; 3])), 'tri_qform_f32:nargin');
+try
+  [q, extra] = tri_qform_f32(single(1), 2);
+  error('test:noError', 'a second output was accepted');
+catch err
+  assert(err.identifier, 'tri_qform_f32:nargout');
+end
 printf('packed: all Octave checks passed\n');

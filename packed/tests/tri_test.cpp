@@ -46,6 +46,10 @@ TEST(Packed, WorkedExamples) {
   EXPECT_EQ(packed::tri_qform(&w, &t, 1), (1.5 * 0.3) * 0.3);
   EXPECT_EQ(packed::tri_qform(nullptr, nullptr, 0), 0.0);
   for (int64_t a : {0, 1, 2, 3, 10, 100, 4000, 65535}) EXPECT_EQ(packed::packed_side(packed::packed_length(a)), a);
+  // Every side the entries accept is found again from its length.
+  for (int64_t a = 1; a <= packed::MAX_PACKED_SIDE; ++a) ASSERT_EQ(packed::packed_side(packed::packed_length(a)), a);
+  EXPECT_EQ(packed::MAX_PACKED_LENGTH, 2147450880);
+  EXPECT_GT(packed::packed_length(packed::MAX_PACKED_SIDE + 1), 2147483647);
 }
 
 TEST(Packed, RoundTripsKeepEveryBit) {
@@ -164,6 +168,22 @@ TEST(PackedEntries, BadInputIsRefusedWithIdentifier) {
   }
   for (const char* m : {"tri_pack_f32", "tri_unpack_f32"})
     EXPECT_EQ(standin::call(m, 1, std::vector<Array>{}).error_id, std::string(m) + ":nargin");
+}
+
+// Each deliverable has one output; a second is refused before anything is
+// made, instead of the host's complaint about an undefined element.
+TEST(PackedEntries, SecondOutputIsRefused) {
+  auto args = [](Array a, Array b = nullptr) {
+    std::vector<Array> v;
+    v.push_back(std::move(a));
+    if (b) v.push_back(std::move(b));
+    return v;
+  };
+  eegtest::expect_error(standin::call("tri_pack_f32", 2, args(standin::single(1, 1, {1}))), "tri_pack_f32:nargout");
+  eegtest::expect_error(standin::call("tri_unpack_f32", 2, args(standin::single(1, 1, {1}))), "tri_unpack_f32:nargout");
+  auto r = standin::call("tri_qform_f32", 3, args(standin::single(1, 1, {1}), standin::real(1, 1, {2})));
+  eegtest::expect_error(r, "tri_qform_f32:nargout");
+  EXPECT_EQ(r.error_text, "At most 1 output: q = tri_qform_f32(P, x).");
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <functional>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 
 #include "host/standin/standin.h"
 #include "svkernel/kernel.h"
+#include "svkernel/registry.h"
 #include "testing/gram_reference.h"
 #include "testing/test_util.h"
 
@@ -449,6 +451,91 @@ TEST(GramEntries, FailedAllocationsLeaveNothingBehind) {
     }
     EXPECT_GT(failures, 20) << c.name;
   }
+}
+
+// Long conversions: registering a block takes constant time, so 2e5 rows of
+// data or of supvec convert at once; and the registry still frees all.
+TEST(GramEntries, LongConversionsCompleteAndReleaseEverything) {
+  const size_t rows = 200000;
+  auto r = standin::call("gram_pair", 1, {standin::real(rows, 1), standin::scalar(1), linear_model()});
+  ASSERT_TRUE(r.ok) << r.error_text;
+  expect_tidy(r);
+  EXPECT_EQ(standin::doubles(r.out(0)), std::vector<double>{0});
+  Array m = linear_model();
+  standin::set_field(m.get(), "supvec", standin::real(rows, 0));
+  r = standin::call("gram_square", 1, {standin::real(2, 2, {1, 3, 2, 4}), std::move(m)});
+  ASSERT_TRUE(r.ok) << r.error_text;
+  expect_tidy(r);
+  EXPECT_EQ(standin::doubles(r.out(0)), (std::vector<double>{5, 11, 11, 25}));
+
+  // The registry itself: blocks freed on their own (each the last of its
+  // chain when freed, so the chain's end moves back) and allocated again
+  // keep every chain whole; a block not registered is left alone; the
+  // release frees every block, node and the registry.
+  const long before = standin::live_host_blocks();
+  {
+    svkernel::CallScope call("gram_square");
+    std::vector<void*> blocks;
+    for (int k = 0; k < 5000; ++k) blocks.push_back(svkernel::trackedAlloc(call, 8));
+    for (int k = 4999; k >= 2500; k -= 2) svkernel::trackedFree(call, blocks[k]);
+    for (int k = 4999; k >= 2500; k -= 2) blocks[k] = svkernel::trackedAlloc(call, 24);
+    int local = 0;
+    svkernel::trackedFree(call, &local);
+    std::set<void*> chained;
+    int32_t total = 0;
+    for (uint32_t b = 0; b < svkernel::REGISTRY_BUCKETS; ++b) {
+      const svkernel::RegistryBucket& bucket = call.registry->buckets[b];
+      svkernel::RegistryNode* const* link = &bucket.chain;
+      int32_t count = 0;
+      for (; *link != nullptr; link = &(*link)->next, ++count) {
+        EXPECT_EQ(svkernel::bucketOf((*link)->block), b);
+        chained.insert((*link)->block);
+      }
+      EXPECT_EQ(link, bucket.tail) << "bucket " << b;
+      EXPECT_EQ(count, bucket.count);
+      total += count;
+    }
+    EXPECT_EQ(total, call.registry->total);
+    EXPECT_EQ(chained, std::set<void*>(blocks.begin(), blocks.end()));
+    svkernel::releaseAll(call);
+    EXPECT_EQ(standin::live_host_blocks(), before);
+  }
+  EXPECT_EQ(standin::live_host_blocks(), before);
+}
+
+// index and supvec are sized by their rows: their class and sizes are
+// checked before anything is allocated for them.  A field without data
+// still gives the fixed message.
+TEST(GramEntries, FieldsAreCheckedBeforeTheyAreSized) {
+  const size_t huge = size_t{1} << 40;
+  struct Case { const char* field; Array value; const char* id; };
+  Case cases[] = {{"index", standin::sparse(huge, 1, {}, {}, {}), "gram_square:fieldNotDouble"},
+                  {"index", standin::real(huge, 0), "gram_square:fieldTooLarge"},
+                  {"supvec", standin::sparse(huge, 1, {}, {}, {}), "gram_square:fieldNotDouble"},
+                  {"supvec", standin::real(huge, 0), "gram_square:fieldTooLarge"},
+                  {"supvec", standin::real(0, huge), "gram_square:fieldTooLarge"}};
+  for (Case& c : cases) {
+    Array m = linear_model();
+    standin::set_field(m.get(), c.field, std::move(c.value));
+    auto r = standin::call("gram_square", 1, {standin::real(2, 2, {1, 3, 2, 4}), std::move(m)});
+    EXPECT_EQ(r.error_id, c.id) << c.field << ": " << r.error_text;
+    expect_tidy(r);
+  }
+  Array m = linear_model();
+  standin::set_field(m.get(), "index", standin::int32(3, 0));
+  auto r = standin::call("gram_pair", 1, {standin::real(1, 2), standin::real(1, 2), std::move(m)});
+  EXPECT_EQ(r.error_text, "Error allocating lArray or dArray");
+  expect_tidy(r);
+}
+
+TEST(GramEntries, OneOutputAtMost) {
+  auto r = standin::call("gram_square", 2, {standin::real(2, 2), linear_model()});
+  EXPECT_EQ(r.error_id, "gram_square:nargout");
+  EXPECT_EQ(r.error_text, "At most 1 output: K = gram_square(X, model).");
+  expect_tidy(r);
+  r = standin::call("gram_pair", 3, {standin::real(1, 2), standin::real(1, 2), linear_model()});
+  EXPECT_EQ(r.error_id, "gram_pair:nargout");
+  expect_tidy(r);
 }
 
 }  // namespace

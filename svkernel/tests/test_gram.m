@@ -117,6 +117,12 @@ assert_error(@() gram_square(single([1 2]), svm_model(0)), 'gram_square:notDoubl
 assert_error(@() gram_square(int32([1 2]), svm_model(0)), 'gram_square:notDouble');
 assert_error(@() gram_square([1 2] + 1i, svm_model(0)), 'gram_square:notDouble');
 assert_error(@() gram_pair(zeros(0, 2), [1 2], svm_model(0)), 'gram_pair:noRows');
+try
+  [a, b] = gram_pair([1 2], [3 4], svm_model(0));
+  error('test_gram:noError', 'two outputs of gram_pair accepted');
+catch err
+  assert(err.identifier, 'gram_pair:nargout');
+end
 m = svm_model(0); m.totdoc = int32(4);
 assert_error(@() gram_square([1 2], m), 'gram_square:fieldNotDouble');
 m = svm_model(0); m.supvec = single([1 2]);

@@ -4,11 +4,17 @@
 %   acq_start             - Load the amplifier driver, probe its status, start a session.
 %   acq_fetch             - Fetch the sweeps that arrived since the previous fetch.
 %   acq_stop              - Stop the session, close the driver, free the ring.
+%   acq_stop_all          - Stop every live session of this process.
+%   acq_open              - Start a session as a struct with named fields.
+%   acq_read              - Fetch the new sweeps of a session opened with acq_open.
+%   acq_close             - Stop a session opened with acq_open.
+%   acq_decode            - Sweeps to microvolts, trigger codes and status flags.
 %   ampsim_path           - Path of the simulated amplifier driver.
 %
 % Support-vector kernels
 %   gram_square           - Square Gram matrix of a data matrix under an SVM model's kernel.
 %   gram_pair             - Kernel value of two rows under an SVM model's kernel.
+%   svm_kernel_model      - Smallest SVM model struct that gram_square and gram_pair accept.
 %
 % Linear models
 %   linmodel_score        - Score test instances with a liblinear model struct.

@@ -1,0 +1,99 @@
+# Build lists of the toolbox, written by CMake (eegmex_write_build_lists in
+# cmake/eegmex.cmake) from the subsystems' CMakeLists.txt.  The Octave
+# package's Makefile and eegmex_build.m read it; do not edit it: after a
+# change to a CMakeLists.txt, `make build-lists` refreshes it.
+# Paths are relative to the top of the source tree; LIBS are system
+# libraries by short name (threads: the compiler's thread option); SHARED
+# are the shared libraries of EEGMEX_SHARED that a MEX file links (found
+# beside it); DEFINES are a shared library's preprocessor definitions.
+EEGMEX_VERSION := 1.0.0
+EEGMEX_MEX := icf_rbf icf_dotpower icf_ortho icf_matrix acq_start acq_fetch acq_stop acq_stop_all gram_square gram_pair linmodel_score linidx_coords lattice_frontier lattice_frontier_full lattice_extend lattice_mismatch lattice_nearest tri_pack_f32 tri_unpack_f32 tri_qform_f32
+icf_rbf_SOURCES := lowrank/icf_rbf.cpp lowrank/gaussian.cpp lowrank/dotpower.cpp lowrank/hermite.cpp lowrank/given_matrix.cpp
+icf_rbf_LIBS := 
+icf_rbf_SHARED := 
+icf_rbf_HELP := lowrank/icf_rbf.m
+icf_dotpower_SOURCES := lowrank/icf_dotpower.cpp lowrank/gaussian.cpp lowrank/dotpower.cpp lowrank/hermite.cpp lowrank/given_matrix.cpp
+icf_dotpower_LIBS := 
+icf_dotpower_SHARED := 
+icf_dotpower_HELP := lowrank/icf_dotpower.m
+icf_ortho_SOURCES := lowrank/icf_ortho.cpp lowrank/gaussian.cpp lowrank/dotpower.cpp lowrank/hermite.cpp lowrank/given_matrix.cpp
+icf_ortho_LIBS := 
+icf_ortho_SHARED := 
+icf_ortho_HELP := lowrank/icf_ortho.m
+icf_matrix_SOURCES := lowrank/icf_matrix.cpp lowrank/gaussian.cpp lowrank/dotpower.cpp lowrank/hermite.cpp lowrank/given_matrix.cpp
+icf_matrix_LIBS := 
+icf_matrix_SHARED := 
+icf_matrix_HELP := lowrank/icf_matrix.m
+acq_start_SOURCES := acquisition/acq_start.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_start_LIBS := dl
+acq_start_SHARED := acq_sessions
+acq_start_HELP := acquisition/acq_start.m
+acq_fetch_SOURCES := acquisition/acq_fetch.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_fetch_LIBS := dl
+acq_fetch_SHARED := acq_sessions
+acq_fetch_HELP := acquisition/acq_fetch.m
+acq_stop_SOURCES := acquisition/acq_stop.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_stop_LIBS := dl
+acq_stop_SHARED := acq_sessions
+acq_stop_HELP := acquisition/acq_stop.m
+acq_stop_all_SOURCES := acquisition/acq_stop_all.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_stop_all_LIBS := dl
+acq_stop_all_SHARED := acq_sessions
+acq_stop_all_HELP := acquisition/acq_stop_all.m
+gram_square_SOURCES := svkernel/gram_square.cpp svkernel/kernel.cpp
+gram_square_LIBS := threads
+gram_square_SHARED := 
+gram_square_HELP := svkernel/gram_square.m
+gram_pair_SOURCES := svkernel/gram_pair.cpp svkernel/kernel.cpp
+gram_pair_LIBS := threads
+gram_pair_SHARED := 
+gram_pair_HELP := svkernel/gram_pair.m
+linmodel_score_SOURCES := linmodel/linmodel_score.cpp linmodel/scoring.cpp
+linmodel_score_LIBS := linear
+linmodel_score_SHARED := 
+linmodel_score_HELP := linmodel/linmodel_score.m
+linidx_coords_SOURCES := lattice/linidx_coords.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+linidx_coords_LIBS := 
+linidx_coords_SHARED := 
+linidx_coords_HELP := lattice/linidx_coords.m
+lattice_frontier_SOURCES := lattice/lattice_frontier.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+lattice_frontier_LIBS := 
+lattice_frontier_SHARED := 
+lattice_frontier_HELP := lattice/lattice_frontier.m
+lattice_frontier_full_SOURCES := lattice/lattice_frontier_full.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+lattice_frontier_full_LIBS := 
+lattice_frontier_full_SHARED := 
+lattice_frontier_full_HELP := lattice/lattice_frontier_full.m
+lattice_extend_SOURCES := lattice/lattice_extend.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+lattice_extend_LIBS := 
+lattice_extend_SHARED := 
+lattice_extend_HELP := lattice/lattice_extend.m
+lattice_mismatch_SOURCES := lattice/lattice_mismatch.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+lattice_mismatch_LIBS := 
+lattice_mismatch_SHARED := 
+lattice_mismatch_HELP := lattice/lattice_mismatch.m
+lattice_nearest_SOURCES := lattice/lattice_nearest.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
+lattice_nearest_LIBS := 
+lattice_nearest_SHARED := 
+lattice_nearest_HELP := lattice/lattice_nearest.m
+tri_pack_f32_SOURCES := packed/tri_pack_f32.cpp packed/tri.cpp
+tri_pack_f32_LIBS := 
+tri_pack_f32_SHARED := 
+tri_pack_f32_HELP := packed/tri_pack_f32.m
+tri_unpack_f32_SOURCES := packed/tri_unpack_f32.cpp packed/tri.cpp
+tri_unpack_f32_LIBS := 
+tri_unpack_f32_SHARED := 
+tri_unpack_f32_HELP := packed/tri_unpack_f32.m
+tri_qform_f32_SOURCES := packed/tri_qform_f32.cpp packed/tri.cpp
+tri_qform_f32_LIBS := 
+tri_qform_f32_SHARED := 
+tri_qform_f32_HELP := packed/tri_qform_f32.m
+EEGMEX_SHARED := acq_sessions ampsim
+acq_sessions_SOURCES := acquisition/sessions.cpp host/dynlib.cpp
+acq_sessions_LIBS := dl
+acq_sessions_DEFINES := ACQ_SESSIONS_BUILD=1
+ampsim_SOURCES := acquisition/simulator/ampsim.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+ampsim_LIBS := dl threads
+ampsim_DEFINES := 
+EEGMEX_MFILES := Contents.m acquisition/acq_close.m acquisition/acq_decode.m acquisition/acq_open.m acquisition/acq_read.m acquisition/simulator/ampsim_path.m svkernel/svm_kernel_model.m linmodel/linmodel_read.m
+EEGMEX_HEADERS := acquisition/driver.h acquisition/ring.h acquisition/session_entry.h acquisition/session_scalars.h acquisition/sessions.h acquisition/simulator/sweeps.h acquisition/start.h acquisition/status.h host/dynlib.h host/mexhost.h lattice/frontier.h lattice/grid.h lattice/lattice_entry.h lattice/lattice_frontier_entry.h lattice/mismatch.h lattice/point_table.h lattice/steps.h linmodel/linmodel_entry.h linmodel/scoring.h lowrank/dotpower.h lowrank/gaussian.h lowrank/given_matrix.h lowrank/hermite.h lowrank/icf_entry.h lowrank/pivoted_icf.h packed/tri.h svkernel/kernel.h svkernel/lanes.h svkernel/registry.h svkernel/sv_model.h
