@@ -5,9 +5,9 @@ namespace lowrank {
 
 namespace {
 
-// Wider sets exist in the build only where the compiler can target them (see
-// CMakeLists.txt); elsewhere every call runs the plain loops.
-#if defined(LOWRANK_PANEL_WIDE)
+// Wider sets exist only where the compiler can target them (see
+// panel_isa.h); elsewhere every call runs the plain loops.
+#if LOWRANK_PANEL_WIDE
 bool cpu_has(Isa isa) {
   __builtin_cpu_init();
   switch (isa) {
@@ -45,7 +45,7 @@ const char* isa_name(Isa isa) {
   return "?";
 }
 
-#if defined(LOWRANK_PANEL_WIDE)
+#if LOWRANK_PANEL_WIDE
 #define LOWRANK_DISPATCH(call) \
   switch (isa) {               \
     case Isa::avx512:          \

@@ -1,8 +1,9 @@
 // The numeric inner loops of the factorization, declared once for each
-// instruction set they are built for (panel.cpp is compiled once per set,
-// into its own namespace).  Only declarations here and only the fixed-width
-// integer headers: panel.cpp, built with wider instructions than the rest,
-// must not emit inline code that the linker could hand to other files.
+// instruction set they are built for (panel_loops.h, compiled into its own
+// namespace by panel.cpp, panel_avx2.cpp and panel_avx512.cpp).  Only
+// declarations here and only the fixed-width integer headers: the files
+// built with wider instructions than the rest must not emit inline code that
+// the linker could hand to other files.
 //
 // Every routine works on rows r0 … r1-1 of column-major buffers with leading
 // dimension ld and computes each entry by the same operations, in the same
@@ -12,6 +13,15 @@
 
 #include <cstddef>
 #include <cstdint>
+
+// The wider sets are built where the compiler can target them function by
+// function (GCC and Clang on x86-64).  Not on Windows: there the compilers
+// do not keep the stack aligned for the wide registers they spill.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
+#define LOWRANK_PANEL_WIDE 1
+#else
+#define LOWRANK_PANEL_WIDE 0
+#endif
 
 #define LOWRANK_PANEL_DECLARATIONS                                                                                     \
   /* P[c][i] = P[c][i] - G[i + j*ld] * Bt[j*C + c] for j = 0 … k-1 in increasing order. */                           \
