@@ -6,14 +6,16 @@ namespace lowrank {
 
 namespace {
 
-// N_0 … N_m, each the running product of the previous one and q·2.0.
+// N_0 … N_m, each the running product of the previous one and q·2.0, up to
+// the first that is infinite (q = 150 or so): from there on every N_q is
+// +inf, so N_q is norm[min(q, last)] with last = norm.size() - 1, and the
+// normalizers of a huge order take no memory.
 std::vector<double> normalizers(size_t m) {
-  std::vector<double> norm(m + 1);
+  std::vector<double> norm(1, 1.0);
   double nq = 1.0;
-  norm[0] = nq;
-  for (size_t q = 1; q <= m; ++q) {
+  for (size_t q = 1; q <= m && !std::isinf(nq); ++q) {
     nq = nq * (static_cast<double>(q) * 2.0);
-    norm[q] = nq;
+    norm.push_back(nq);
   }
   return norm;
 }
@@ -36,30 +38,38 @@ void fill_table(const double* x, size_t n, double sigma, size_t m, size_t js, si
 }
 
 // Σ_q (h_q·h_q)/N_q from 0.0 in increasing q, sample by sample.
-std::vector<double> diagonal(const double* table, size_t n, size_t m, size_t js, size_t qs, const double* N) {
+std::vector<double> diagonal(const double* table, size_t n, size_t m, size_t js, size_t qs,
+                             const std::vector<double>& N) {
+  const size_t last = N.size() - 1;
   std::vector<double> kdiag(n, 0.0);
-  for (size_t q = 0; q <= m; ++q)
+  for (size_t q = 0; q <= m; ++q) {
+    const double nq = N[q < last ? q : last];
     for (size_t j = 0; j < n; ++j) {
       const double h = table[j * js + q * qs];
-      kdiag[j] = kdiag[j] + (h * h) / N[q];
+      kdiag[j] = kdiag[j] + (h * h) / nq;
     }
+  }
   return kdiag;
 }
 
 // The table by position (order q of the sample at position i at T[q·n + i],
-// following the row swaps) and the normalizers, built once.
+// following the row swaps) and the normalizers, built once.  The table is
+// sized by the order, so it comes from calloc: a request that cannot be had
+// is a null pointer (then std::bad_alloc), never a failure inside the
+// allocator.
 struct OrthoKernel {
   // A column costs order + 1 terms per sample: the pool pays once a pass
   // reads the factor from beyond the cache.
   static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
 
   size_t n, w;
-  std::vector<double> T, N, kdiag;
+  Doubles T;
+  std::vector<double> N, kdiag;
   std::vector<const double*> hu;  // the candidates' values: order q at hu[c][q·n]
 
   OrthoKernel(const double* x, size_t n_, double sigma, size_t m) : n(n_), w(m + 1), T(w * n_), N(normalizers(m)) {
     fill_table(x, n, sigma, m, 1, n, T.data());
-    kdiag = diagonal(T.data(), n, m, 1, n, N.data());
+    kdiag = diagonal(T.data(), n, m, 1, n, N);
   }
   double diag(size_t v) const { return kdiag[v]; }
   // A product and a division per order.
@@ -72,7 +82,7 @@ struct OrthoKernel {
     for (size_t c = 0; c < C; ++c) hu[c] = T.data() + static_cast<size_t>(positions[c]);
   }
   void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
-    ortho_sums(isa, T.data(), n, w, N.data(), hu.data(), n, C, out, r0, r1);
+    ortho_sums(isa, T.data(), n, w, N.data(), N.size() - 1, hu.data(), n, C, out, r0, r1);
   }
 };
 
@@ -87,8 +97,7 @@ std::vector<double> ortho_table(const double* x, int32_t n, double sigma, int32_
 
 std::vector<double> ortho_diagonal(const std::vector<double>& table, int32_t n, int32_t m) {
   const size_t w = static_cast<size_t>(m) + 1;
-  const std::vector<double> norm = normalizers(static_cast<size_t>(m));
-  return diagonal(table.data(), static_cast<size_t>(n), static_cast<size_t>(m), w, 1, norm.data());
+  return diagonal(table.data(), static_cast<size_t>(n), static_cast<size_t>(m), w, 1, normalizers(static_cast<size_t>(m)));
 }
 
 uint64_t ortho_work_bytes(int64_t n, int64_t m, int64_t capacity) {
@@ -96,7 +105,6 @@ uint64_t ortho_work_bytes(int64_t n, int64_t m, int64_t capacity) {
   const uint64_t cap = static_cast<uint64_t>(capped_capacity(n, capacity));
   uint64_t bytes = bytes_of(cap, 8 * N);
   bytes = add_bytes(bytes, bytes_of(bytes_of(w, N), 8));  // table
-  bytes = add_bytes(bytes, bytes_of(w, 8));               // normalizers
   bytes = add_bytes(bytes, bytes_of(N, 8));               // kernel diagonal
   return add_bytes(bytes, icf_state_bytes(N));
 }
@@ -107,8 +115,7 @@ IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double 
   // order (which may be huge for an empty table).
   if (n == 0) return IcfResult();
   OrthoKernel kernel(x, static_cast<size_t>(n), sigma, static_cast<size_t>(m));
-  const uint64_t table_bytes =
-      add_bytes(bytes_of(bytes_of(kernel.w, static_cast<uint64_t>(n)), 8), bytes_of(kernel.w + n, 8));
+  const uint64_t table_bytes = add_bytes(bytes_of(bytes_of(kernel.w, static_cast<uint64_t>(n)), 8), bytes_of(n, 8));
   return pivoted_icf(n, kernel, tol, capacity, table_bytes, options, stats);
 }
 

@@ -23,7 +23,8 @@ IcfResult icf_ortho(const double* x, int32_t n, double sigma, int32_t m, double 
                     const IcfOptions& options = IcfOptions(), IcfStats* stats = nullptr);
 
 // Work memory of icf_ortho at its start: the factor buffer, the table of
-// (m+1)·n values, the m+1 normalizers, the kernel diagonal and the state.
+// (m+1)·n values, the kernel diagonal and the state (the normalizers stop
+// at the first infinite one, a few hundred bytes).
 uint64_t ortho_work_bytes(int64_t n, int64_t m, int64_t capacity);
 
 }  // namespace lowrank

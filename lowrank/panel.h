@@ -24,7 +24,7 @@ void sq_distances(Isa isa, const double* xp, size_t ld, size_t d, const double* 
                   size_t r0, size_t r1);
 void inner_products(Isa isa, const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,
                     size_t r0, size_t r1);
-void ortho_sums(Isa isa, const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs,
-                size_t C, double* const* out, size_t r0, size_t r1);
+void ortho_sums(Isa isa, const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu,
+                size_t hs, size_t C, double* const* out, size_t r0, size_t r1);
 
 }  // namespace lowrank

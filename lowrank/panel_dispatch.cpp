@@ -84,9 +84,9 @@ void inner_products(Isa isa, const double* xp, size_t ld, size_t d, const double
   LOWRANK_DISPATCH(inner_products(xp, ld, d, xu, C, out, r0, r1));
 }
 
-void ortho_sums(Isa isa, const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs,
-                size_t C, double* const* out, size_t r0, size_t r1) {
-  LOWRANK_DISPATCH(ortho_sums(T, ld, w, N, hu, hs, C, out, r0, r1));
+void ortho_sums(Isa isa, const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu,
+                size_t hs, size_t C, double* const* out, size_t r0, size_t r1) {
+  LOWRANK_DISPATCH(ortho_sums(T, ld, w, N, last, hu, hs, C, out, r0, r1));
 }
 
 }  // namespace lowrank

@@ -38,9 +38,9 @@
      product itself. */                                                                                                \
   void inner_products(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out,           \
                       size_t r0, size_t r1);                                                                           \
-  /* out[c][i] = sum over q of (hu[c][q*hs] * T[q*ld + i]) / N[q], from 0.0 in increasing q. */                        \
-  void ortho_sums(const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs, size_t C, \
-                  double* const* out, size_t r0, size_t r1);
+  /* out[c][i] = sum over q of (hu[c][q*hs] * T[q*ld + i]) / N[min(q, last)], from 0.0 in increasing q. */         \
+  void ortho_sums(const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu,        \
+                  size_t hs, size_t C, double* const* out, size_t r0, size_t r1);
 
 namespace lowrank {
 namespace panel_base {

@@ -97,7 +97,7 @@ void inner_products_rows(const double* xp, size_t ld, size_t t0, size_t t1, cons
   }
 }
 
-void ortho_sums_rows(const double* T, size_t ld, size_t q0, size_t q1, const double* N, const double* const* hu,
+void ortho_sums_rows(const double* T, size_t ld, size_t q0, size_t q1, const double* N, size_t last, const double* const* hu,
                      size_t hs, size_t C, double* const* out, size_t r0, size_t r1) {
   for (size_t c = 0; c < C; ++c) {
     double* o = out[c];
@@ -105,7 +105,7 @@ void ortho_sums_rows(const double* T, size_t ld, size_t q0, size_t q1, const dou
       for (size_t i = r0; i < r1; ++i) o[i] = 0.0;
     for (size_t q = q0; q < q1; ++q) {
       const double a = hu[c][q * hs];
-      const double nq = N[q];
+      const double nq = N[q < last ? q : last];
       const double* h = T + q * ld;
       for (size_t i = r0; i < r1; ++i) o[i] = o[i] + (a * h[i]) / nq;
     }
@@ -292,7 +292,7 @@ void inner_products_chunk(const double* xp, size_t ld, size_t d, const double* x
 }
 
 template <size_t C>
-void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs,
+void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu, size_t hs,
                       double* const* out, size_t r0, size_t r1) {
   auto tile = [&](auto count, size_t i, size_t q0, size_t q1) {
     constexpr size_t R = decltype(count)::value;
@@ -305,7 +305,7 @@ void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, con
       V h[R];
       LOWRANK_UNROLL
       for (size_t r = 0; r < R; ++r) h[r] = load(T + q * ld + i + r * L);
-      const double nq = N[q];
+      const double nq = N[q < last ? q : last];
       LOWRANK_UNROLL
       for (size_t c = 0; c < C; ++c) {
         const double a = hu[c][q * hs];
@@ -319,7 +319,7 @@ void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, con
       for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
   };
   auto rows = [&](size_t i0, size_t i1, size_t q0, size_t q1) {
-    ortho_sums_rows(T, ld, q0, q1, N, hu, hs, C, out, i0, i1);
+    ortho_sums_rows(T, ld, q0, q1, N, last, hu, hs, C, out, i0, i1);
   };
   by_groups<rows_for(C)>(w, r0, r1, tile, rows);
 }
@@ -413,15 +413,16 @@ void inner_products(const double* xp, size_t ld, size_t d, const double* xu, siz
 #endif
 }
 
-void ortho_sums(const double* T, size_t ld, size_t w, const double* N, const double* const* hu, size_t hs, size_t C,
+void ortho_sums(const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu, size_t hs,
+                size_t C,
                 double* const* out, size_t r0, size_t r1) {
 #if LOWRANK_PANEL_VECTOR_BYTES > 0
   by_chunks(C, [&](auto count, size_t c0) {
-    ortho_sums_chunk<decltype(count)::value>(T, ld, w, N, hu + c0, hs, out + c0, r0, r1);
+    ortho_sums_chunk<decltype(count)::value>(T, ld, w, N, last, hu + c0, hs, out + c0, r0, r1);
   });
 #else
   for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)
-    ortho_sums_rows(T, ld, 0, w, N, hu, hs, C, out, b0, lesser(r1, b0 + BLOCK_ROWS));
+    ortho_sums_rows(T, ld, 0, w, N, last, hu, hs, C, out, b0, lesser(r1, b0 + BLOCK_ROWS));
 #endif
 }
 
