@@ -14,10 +14,11 @@ namespace lowrank {
 
 namespace {
 
-// How long a waiting thread spins before it sleeps: long enough that jobs in
-// quick succession do not pay for waking a thread, short enough not to take
-// much from the other threads of the core.
-constexpr auto SPIN_TIME = std::chrono::microseconds(20);
+// How long a waiting thread spins before it sleeps: about the time between
+// the jobs of consecutive steps, so that they do not pay for waking a thread
+// (which takes tens of microseconds), and short enough to leave the
+// processor soon to others once the factorization ends.
+constexpr auto SPIN_TIME = std::chrono::microseconds(100);
 
 // Spins until ready() or the spin time is over; true when ready.
 template <class Ready>
