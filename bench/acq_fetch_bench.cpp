@@ -19,8 +19,8 @@ namespace {
 
 using acquisition::RING_SWEEPS;
 
-constexpr int32_t kChannels = 610;
-constexpr int32_t S = kChannels * 4;
+constexpr int32_t CHANNELS = 610;
+constexpr int32_t S = CHANNELS * 4;
 constexpr int32_t R = S * RING_SWEEPS;
 
 uint32_t g_pointer = 0;
@@ -47,17 +47,17 @@ standin::Result fetch(int32_t last) {
                        {standin::uint64(1, 1, {1}), standin::uint64(1, 1, {1}),
                         standin::uint64(1, 1, {acquisition::address_of(&fake_read_pointer)}),
                         standin::uint64(1, 1, {reinterpret_cast<uintptr_t>(ring().data())}),
-                        standin::int32(1, 1, {kChannels}), standin::int32(1, 1, {last})});
+                        standin::int32(1, 1, {CHANNELS}), standin::int32(1, 1, {last})});
 }
 
 std::vector<int32_t> baseline(int32_t last, uint32_t p, int64_t n) {
-  std::vector<int32_t> out(static_cast<size_t>(n * kChannels), 0);
+  std::vector<int32_t> out(static_cast<size_t>(n * CHANNELS), 0);
   const std::vector<uint32_t>& r = ring();
   const size_t words = r.size();
   for (int64_t j = 0; j < n; ++j)
-    for (int32_t i = 0; i < kChannels; ++i)
-      out[static_cast<size_t>(j * kChannels + i)] =
-          static_cast<int32_t>(r[(static_cast<size_t>(last / 4) + static_cast<size_t>(j * kChannels + i)) % words]);
+    for (int32_t i = 0; i < CHANNELS; ++i)
+      out[static_cast<size_t>(j * CHANNELS + i)] =
+          static_cast<int32_t>(r[(static_cast<size_t>(last / 4) + static_cast<size_t>(j * CHANNELS + i)) % words]);
   (void)p;
   return out;
 }
@@ -89,7 +89,7 @@ void BM_copy_baseline(benchmark::State& state) {
 void BM_session_guard(benchmark::State& state) {
   acquisition::SessionRecord found;
   for (auto _ : state) {
-    auto match = acquisition::match_fetch(reinterpret_cast<void*>(1), fake_read_pointer, ring().data(), kChannels, found);
+    auto match = acquisition::match_fetch(reinterpret_cast<void*>(1), fake_read_pointer, ring().data(), CHANNELS, found);
     const int64_t now = acquisition::session_clock_ns();
     acquisition::note_fetch(ring().data(), now);
     benchmark::DoNotOptimize(match);
@@ -116,7 +116,7 @@ void record_fake_session() {
   s.driver.close = fake_close;
   s.ring = reinterpret_cast<unsigned char*>(ring().data());
   s.ring_bytes = R;
-  s.channels = kChannels;
+  s.channels = CHANNELS;
   s.rate = 1;
   acquisition::add_session(s);
 }

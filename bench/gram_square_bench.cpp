@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr double kGamma = 0.01;
+constexpr double GAMMA = 0.01;
 
 const std::vector<double>& data(int64_t M, int64_t N) {
   static std::map<std::pair<int64_t, int64_t>, std::vector<double>> cache;
@@ -34,16 +34,16 @@ const std::vector<double>& data(int64_t M, int64_t N) {
   return x;
 }
 
-constexpr double kCoefLin = 0.05;
-constexpr int32_t kDegree = 3;
+constexpr double COEF_LIN = 0.05;
+constexpr int32_t DEGREE = 3;
 
 standin::Array model(int32_t type) {
   standin::Array k = standin::empty_struct_array(
       {"kernel_type", "poly_degree", "rbf_gamma", "coef_lin", "coef_const", "custom"});
   standin::set_field(k.get(), "kernel_type", standin::scalar(type));
-  standin::set_field(k.get(), "poly_degree", standin::scalar(kDegree));
-  standin::set_field(k.get(), "rbf_gamma", standin::scalar(kGamma));
-  standin::set_field(k.get(), "coef_lin", standin::scalar(kCoefLin));
+  standin::set_field(k.get(), "poly_degree", standin::scalar(DEGREE));
+  standin::set_field(k.get(), "rbf_gamma", standin::scalar(GAMMA));
+  standin::set_field(k.get(), "coef_lin", standin::scalar(COEF_LIN));
   standin::set_field(k.get(), "coef_const", standin::scalar(1));
   standin::set_field(k.get(), "custom", standin::text("empty"));
   const char* scalars[] = {"sv_num", "upper_bound", "b", "totwords", "totdoc", "loo_error", "loo_recall",
@@ -93,14 +93,14 @@ Packed pack(int64_t M, int64_t N) {
 svkernel::kernel_parm parm(int32_t type) {
   svkernel::kernel_parm p{};
   p.kernel_type = type;
-  p.rbf_gamma = kGamma;
-  p.poly_degree = kDegree;
-  p.coef_lin = kCoefLin;
+  p.rbf_gamma = GAMMA;
+  p.poly_degree = DEGREE;
+  p.coef_lin = COEF_LIN;
   p.coef_const = 1;
   return p;
 }
 
-svkernel_ref::Kernel literal(int32_t type) { return svkernel_ref::Kernel{type, kDegree, kGamma, kCoefLin, 1}; }
+svkernel_ref::Kernel literal(int32_t type) { return svkernel_ref::Kernel{type, DEGREE, GAMMA, COEF_LIN, 1}; }
 
 void BM_gram_square_entry(benchmark::State& state) {
   for (auto _ : state)

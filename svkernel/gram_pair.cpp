@@ -4,24 +4,24 @@
 #include "host/mexhost.h"
 #include "svkernel/kernel.h"
 #include "svkernel/registry.h"
-#include "svkernel/sv_model.h"
+#include "svkernel/gram_entry.h"
 
 namespace {
 enum { IN_X, IN_Y, IN_MODEL };
 enum { OUT_V };
-const char* const kName = "gram_pair";
+const char* const DELIVERABLE = "gram_pair";
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   using namespace svkernel;
-  host::require_nargin(kName, nrhs, 3, "Three inputs required: v = gram_pair(x, y, model).");
-  host::require_nargout(kName, nlhs, 1, "v = gram_pair(x, y, model)");
-  checkDataMatrix(kName, prhs[IN_X], "x", 1);
-  checkDataMatrix(kName, prhs[IN_Y], "y", 2);
-  if (host::rows(prhs[IN_X]) == 0) host::fail_for(kName, "noRows", "Input 1 (x) must have at least one row.");
-  if (host::rows(prhs[IN_Y]) == 0) host::fail_for(kName, "noRows", "Input 2 (y) must have at least one row.");
+  host::require_nargin(DELIVERABLE, nrhs, 3, "Three inputs required: v = gram_pair(x, y, model).");
+  host::require_nargout(DELIVERABLE, nlhs, 1, "v = gram_pair(x, y, model)");
+  checkDataMatrix(DELIVERABLE, prhs[IN_X], "x", 1);
+  checkDataMatrix(DELIVERABLE, prhs[IN_Y], "y", 2);
+  if (host::rows(prhs[IN_X]) == 0) host::fail_for(DELIVERABLE, "noRows", "Input 1 (x) must have at least one row.");
+  if (host::rows(prhs[IN_Y]) == 0) host::fail_for(DELIVERABLE, "noRows", "Input 2 (y) must have at least one row.");
 
-  CallScope call(kName);
+  CallScope call(DELIVERABLE);
   const sv_model* model = restoreModel(call, prhs[IN_MODEL]);
   // Every row of both is converted, though only the first rows are used.
   const example* const* xs = mexToDoc(call, prhs[IN_X]);

@@ -5,22 +5,22 @@
 #include "host/mexhost.h"
 #include "svkernel/kernel.h"
 #include "svkernel/registry.h"
-#include "svkernel/sv_model.h"
+#include "svkernel/gram_entry.h"
 
 namespace {
 enum { IN_X, IN_MODEL };
 enum { OUT_K };
-const char* const kName = "gram_square";
+const char* const DELIVERABLE = "gram_square";
 }  // namespace
 
 extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   using namespace svkernel;
-  host::require_nargin(kName, nrhs, 2, "Two inputs required: K = gram_square(X, model).");
-  host::require_nargout(kName, nlhs, 1, "K = gram_square(X, model)");
-  checkDataMatrix(kName, prhs[IN_X], "X", 1);
+  host::require_nargin(DELIVERABLE, nrhs, 2, "Two inputs required: K = gram_square(X, model).");
+  host::require_nargout(DELIVERABLE, nlhs, 1, "K = gram_square(X, model)");
+  checkDataMatrix(DELIVERABLE, prhs[IN_X], "X", 1);
 
   // The model is read in full before the data matrix is looked at.
-  CallScope call(kName);
+  CallScope call(DELIVERABLE);
   const sv_model* model = restoreModel(call, prhs[IN_MODEL]);
   const int32_t M = static_cast<int32_t>(host::rows(prhs[IN_X]));
   const int32_t N = static_cast<int32_t>(host::cols(prhs[IN_X]));

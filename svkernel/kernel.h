@@ -4,7 +4,7 @@
 // order, ended by an entry with feature 0.  Dot products accumulate in
 // single precision in list order; the kernel functions run in double and
 // the value is rounded to single.  These records are plain data: the entry
-// side places them in host memory and fills them (svkernel/sv_model.h).
+// side places them in host memory and fills them (svkernel/gram_entry.h).
 #pragma once
 
 #include <cstddef>

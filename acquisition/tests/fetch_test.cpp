@@ -29,8 +29,8 @@ int32_t fake_read_pointer(void* handle, uint32_t* pointer) {
   return 1;
 }
 
-constexpr int32_t kChannels = 5;
-constexpr int32_t S = kChannels * 4;
+constexpr int32_t CHANNELS = 5;
+constexpr int32_t S = CHANNELS * 4;
 constexpr int32_t R = S * RING_SWEEPS;
 
 int32_t fake_usb_write(void*, const unsigned char*) { return 1; }
@@ -53,7 +53,7 @@ struct FakeSession {
     record.driver.close = fake_close;
     record.ring = reinterpret_cast<unsigned char*>(ring.data());
     record.ring_bytes = R;
-    record.channels = kChannels;
+    record.channels = CHANNELS;
     record.rate = 2048;
     EXPECT_TRUE(acquisition::add_session(record));
   }
@@ -62,7 +62,7 @@ struct FakeSession {
     EXPECT_EQ(acquisition::take_for_stop(record.library, record.handle, fake_usb_write, fake_close, record.ring, taken),
               acquisition::SessionMatch::live);
   }
-  standin::Result fetch(int32_t last, int nlhs = 2, int32_t channels = kChannels) {
+  standin::Result fetch(int32_t last, int nlhs = 2, int32_t channels = CHANNELS) {
     return standin::call("acq_fetch", nlhs,
                          {standin::uint64(1, 1, {77}), standin::uint64(1, 1, {0x1234}),
                           standin::uint64(1, 1, {acquisition::address_of(&fake_read_pointer)}),
@@ -75,8 +75,8 @@ struct FakeSession {
 std::vector<int32_t> sweeps_from(int64_t first, int64_t n) {
   std::vector<int32_t> w;
   for (int64_t j = 0; j < n; ++j)
-    for (int32_t i = 0; i < kChannels; ++i)
-      w.push_back(static_cast<int32_t>(((first + j) % RING_SWEEPS) * kChannels + i));
+    for (int32_t i = 0; i < CHANNELS; ++i)
+      w.push_back(static_cast<int32_t>(((first + j) % RING_SWEEPS) * CHANNELS + i));
   return w;
 }
 
@@ -90,7 +90,7 @@ void expect_fetch(const standin::Result& r, size_t columns, int32_t pointer, con
     EXPECT_EQ(mxGetM(data), 0u);
     EXPECT_EQ(mxGetN(data), 0u);
   } else {
-    EXPECT_EQ(mxGetM(data), static_cast<size_t>(kChannels));
+    EXPECT_EQ(mxGetM(data), static_cast<size_t>(CHANNELS));
     EXPECT_EQ(mxGetN(data), columns);
     EXPECT_EQ(standin::int32s(data), words);
   }
@@ -134,7 +134,7 @@ TEST(AcqFetch, WrapsAroundTheRingEnd) {
   g_pointer = 0;
   auto r = s.fetch(R);
   ASSERT_TRUE(r.ok) << r.error_text;
-  EXPECT_EQ(mxGetM(r.out(0)), static_cast<size_t>(kChannels));
+  EXPECT_EQ(mxGetM(r.out(0)), static_cast<size_t>(CHANNELS));
   EXPECT_EQ(mxGetN(r.out(0)), 0u);
   EXPECT_EQ(standin::int32s(r.out(1))[0], 0);
   g_pointer = 2 * S;

@@ -27,7 +27,7 @@ using standin::Array;
 // per test file).
 class Guards : public Simulator {};
 
-const Log kShutdown = {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"};
+const Log SHUTDOWN = {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"};
 
 // acq_fetch with the session's scalars, one of them replaced.
 standin::Result fetch_with(const standin::Result& s, int input, const mxArray* value, int32_t last = 0) {
@@ -72,7 +72,7 @@ TEST_F(Guards, DoubleStopIsAnErrorAndReleasesNothing) {
   ASSERT_TRUE(s.ok) << s.error_text;
   ASSERT_TRUE(stop(s).ok);
   const Log before = log();
-  EXPECT_EQ(Log(before.end() - 3, before.end()), kShutdown);
+  EXPECT_EQ(Log(before.end() - 3, before.end()), SHUTDOWN);
   auto t = stop(s);
   eegtest::expect_error(t, "acq_stop:noSession");
   EXPECT_TRUE(contains(t.error_text, "stopped already or never started")) << t.error_text;
@@ -106,7 +106,7 @@ TEST_F(Guards, ScalarsOfAnotherSessionOrSwappedAreRefused) {
     eegtest::expect_error(t, "acq_stop:noSession");
     EXPECT_TRUE(contains(t.error_text, "Nothing was released.")) << t.error_text;
   }
-  EXPECT_EQ(log(), kRestart);
+  EXPECT_EQ(log(), RESTART);
   // The session itself is untouched and still delivers.
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   auto g = fetch(s, 0);
@@ -121,22 +121,22 @@ TEST_F(Guards, SecondStartOnALiveLibrarySaysWhichSessionHoldsIt) {
   auto again = start();
   eegtest::expect_error(again, "acq_start:alreadyOpen");
   EXPECT_TRUE(contains(again.error_text, "already has a live acquisition session ")) << again.error_text;
-  EXPECT_TRUE(contains(again.error_text, std::string(kLibrary) + ", 282 channels at 2048 Hz)")) << again.error_text;
+  EXPECT_TRUE(contains(again.error_text, std::string(LIBRARY) + ", 282 channels at 2048 Hz)")) << again.error_text;
   EXPECT_TRUE(contains(again.error_text, "acq_stop_all()")) << again.error_text;
   EXPECT_EQ(again.printed, "Loading BioSemi driver dll...\n");
-  EXPECT_EQ(log(), kRestart);  // the driver was not called, the library stays loaded
+  EXPECT_EQ(log(), RESTART);  // the driver was not called, the library stays loaded
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   auto f = fetch(s, 0);
   ASSERT_TRUE(f.ok) << f.error_text;
   EXPECT_TRUE(stop(s).ok);
-  EXPECT_EQ(log(), concat(kRestart, kShutdown));
+  EXPECT_EQ(log(), concat(RESTART, SHUTDOWN));
 }
 
 // A second simulator, a copy of the library under another name: the loader
 // gives it a handle and a device of its own.
 struct SecondLibrary {
   std::string path = ::testing::TempDir() + "libampsim_second_" + std::to_string(getpid()) + ".so";
-  SecondLibrary() { std::filesystem::copy_file(kLibrary, path, std::filesystem::copy_options::overwrite_existing); }
+  SecondLibrary() { std::filesystem::copy_file(LIBRARY, path, std::filesystem::copy_options::overwrite_existing); }
   ~SecondLibrary() { std::remove(path.c_str()); }
 };
 
@@ -161,12 +161,12 @@ TEST_F(Guards, StopAllStopsTheSessionsOfEveryLibrary) {
   EXPECT_TRUE(r.clean());
   EXPECT_EQ(standin::doubles(r.out(0)), std::vector<double>{2});
   EXPECT_TRUE(contains(r.printed, "Stopped acquisition session ")) << r.printed;
-  EXPECT_TRUE(contains(r.printed, std::string(kLibrary) + ", 282 channels at 2048 Hz).\n")) << r.printed;
+  EXPECT_TRUE(contains(r.printed, std::string(LIBRARY) + ", 282 channels at 2048 Hz).\n")) << r.printed;
   EXPECT_TRUE(contains(r.printed, second.path + ", 34 channels at 16384 Hz).\n")) << r.printed;
-  EXPECT_EQ(log(), concat(kShutdown, kShutdown));  // oldest first, each in the order of a stop
+  EXPECT_EQ(log(), concat(SHUTDOWN, SHUTDOWN));  // oldest first, each in the order of a stop
   EXPECT_EQ(acquisition::live_session_count(), 0);
   EXPECT_EQ(thread_count(), threads_before);
-  EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
   eegtest::expect_error(fetch(a, 0), "acq_fetch:noSession");
   eegtest::expect_error(stop(b), "acq_stop:noSession");
 
@@ -186,7 +186,7 @@ TEST_F(Guards, UnloadingTheModulesStopsWhatIsLive) {
   ASSERT_TRUE(fetch(s, 0).ok);
   const size_t threads_before_clear = thread_count();
   standin::clear_modules();  // as the host's "clear all" or its exit
-  EXPECT_EQ(log(), concat(kRestart, kShutdown));
+  EXPECT_EQ(log(), concat(RESTART, SHUTDOWN));
   EXPECT_EQ(acquisition::live_session_count(), 0);
   EXPECT_EQ(thread_count(), threads_before_clear - 1);
   EXPECT_FALSE(simulator_loaded());

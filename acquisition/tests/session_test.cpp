@@ -28,7 +28,7 @@ namespace {
 
 using standin::Array;
 
-const char* const kStartLines[] = {"Loading BioSemi driver dll...\n", "Connecting to driver...\n",
+const char* const START_LINES[] = {"Loading BioSemi driver dll...\n", "Connecting to driver...\n",
                                    "Initializing USB interface...\n", "Initializing ring buffer...\n",
                                    "Enabling handshake...\n", "Querying buffer pointer...\n",
                                    "Waiting for data...\n", "Checking status...\n"};
@@ -55,7 +55,7 @@ TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
   for (size_t k = 8; k < 15; ++k) EXPECT_EQ(int32_out(s, k), expected[k - 8]) << k;
 
   std::string printed;
-  for (const char* line : kStartLines) printed += line;
+  for (const char* line : START_LINES) printed += line;
   printed +=
       "  status: 8912897\n  MK2: 1\n  speed mode: 4\n  sampling rate: 2048\n"
       "  channels: 282 (1xSync, 1xTrigger, 256xEEG, 8xExG, 16xExtra)\n  battery: good\n"
@@ -65,7 +65,7 @@ TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
       "Enabling handshake...\nAttempt to read buffer pointer...\nVerifying channel format...\n"
       "Channel format is correct...\nSetting up MATLAB return variables...\n";
   EXPECT_EQ(s.printed, printed);
-  EXPECT_EQ(log(), kRestart);
+  EXPECT_EQ(log(), RESTART);
 
   // The data start at the ring's start with sweep 0.
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -87,8 +87,8 @@ TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
   EXPECT_TRUE(t.warnings.empty());
   EXPECT_TRUE(t.printed.empty());
   EXPECT_EQ(t.out(0), nullptr);
-  EXPECT_EQ(log(), concat(kRestart, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
-  EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  EXPECT_EQ(log(), concat(RESTART, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
+  EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
   EXPECT_EQ(thread_count(), threads_before);
   EXPECT_FALSE(simulator_loaded());
 }
@@ -107,9 +107,9 @@ TEST_F(Simulator, EveryFailureReleasesInOrderAndRaisesItsMessage) {
   const std::string range = "Buffer pointer returned by BioSemi driver is not in the valid range.";
   const std::string handshake = "Ring buffer handshake with BioSemi driver failed unexpectedly.";
   const Log shutdown = {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"};
-  const Log probe_until_sweeps(kProbe.begin(), kProbe.begin() + 4);
-  const Log restart_until_sweeps(kRestart.begin(), kRestart.end() - 2);
-  const Log restart_until_open(kRestart.begin(), kRestart.end() - 4);
+  const Log probe_until_sweeps(PROBE.begin(), PROBE.begin() + 4);
+  const Log restart_until_sweeps(RESTART.begin(), RESTART.end() - 2);
+  const Log restart_until_open(RESTART.begin(), RESTART.end() - 4);
   const std::vector<FailureRow> rows = {
       {"AMPSIM_FAIL", "OPEN_DRIVER_ASYNC:1", open_fail.c_str(), {"load", "OPEN_DRIVER_ASYNC fail", "unload"}},
       {"AMPSIM_FAIL", "USB_WRITE:1", init_fail.c_str(),
@@ -117,33 +117,33 @@ TEST_F(Simulator, EveryFailureReleasesInOrderAndRaisesItsMessage) {
       {"AMPSIM_FAIL", "USB_WRITE:2", "Could not enable handshake with BioSemi USB2 interface.",
        concat(probe_until_sweeps, {"USB_WRITE enable fail", "CLOSE_DRIVER_ASYNC ok", "unload"})},
       {"AMPSIM_FAIL", "READ_POINTER:1", no_pointer.c_str(),
-       concat(Log(kProbe.begin(), kProbe.end() - 1), concat({"READ_POINTER fail"}, shutdown))},
-      {"AMPSIM_BADPOINTER", "8388612@1", range.c_str(), concat(kProbe, shutdown)},
-      {"AMPSIM_FAIL", "READ_POINTER:2", handshake.c_str(), concat(kProbe, concat({"READ_POINTER fail"}, shutdown))},
+       concat(Log(PROBE.begin(), PROBE.end() - 1), concat({"READ_POINTER fail"}, shutdown))},
+      {"AMPSIM_BADPOINTER", "8388612@1", range.c_str(), concat(PROBE, shutdown)},
+      {"AMPSIM_FAIL", "READ_POINTER:2", handshake.c_str(), concat(PROBE, concat({"READ_POINTER fail"}, shutdown))},
       {"AMPSIM_STATUS", "0x20000000",  // Mk1, speed mode 8
        "BioSemi amplifier speed mode wheel must be between positions 0 and 7 (currently 8); recommended is 4.",
-       concat(kProbe, shutdown)},
+       concat(PROBE, shutdown)},
       {"AMPSIM_STATUS", "0xA2000000",  // Mk2, speed mode 9
        "BioSemi amplifier speed mode wheel must be between positions 0 and 8 (currently 9 = Reserved); "
        "recommended is 4.",
-       concat(kProbe, shutdown)},
+       concat(PROBE, shutdown)},
       {"AMPSIM_FAIL", "USB_WRITE:3", "Error while disabling the handshake.",
-       concat(kProbe, {"USB_WRITE disable fail", "CLOSE_DRIVER_ASYNC ok", "unload"})},
+       concat(PROBE, {"USB_WRITE disable fail", "CLOSE_DRIVER_ASYNC ok", "unload"})},
       {"AMPSIM_FAIL", "CLOSE_DRIVER_ASYNC:1", "Error while disconnecting.",
-       concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC fail", "unload"})},
+       concat(PROBE, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC fail", "unload"})},
       {"AMPSIM_FAIL", "OPEN_DRIVER_ASYNC:2", open_fail.c_str(),
-       concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "OPEN_DRIVER_ASYNC fail", "unload"})},
+       concat(PROBE, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "OPEN_DRIVER_ASYNC fail", "unload"})},
       {"AMPSIM_FAIL", "USB_WRITE:1@2", init_fail.c_str(),
        concat(restart_until_open, {"USB_WRITE disable fail", "CLOSE_DRIVER_ASYNC ok",
                                    "unload"})},
       {"AMPSIM_FAIL", "USB_WRITE:2@2", "Could not reenable handshake with BioSemi USB2 interface.",
        concat(restart_until_sweeps, {"USB_WRITE enable fail", "CLOSE_DRIVER_ASYNC ok", "unload"})},
       {"AMPSIM_FAIL", "READ_POINTER:1@2", no_pointer.c_str(),
-       concat(Log(kRestart.begin(), kRestart.end() - 1), concat({"READ_POINTER fail"}, shutdown))},
-      {"AMPSIM_BADPOINTER", "34652164@2", range.c_str(), concat(kRestart, shutdown)},
+       concat(Log(RESTART.begin(), RESTART.end() - 1), concat({"READ_POINTER fail"}, shutdown))},
+      {"AMPSIM_BADPOINTER", "34652164@2", range.c_str(), concat(RESTART, shutdown)},
       {"AMPSIM_FAIL", "READ_POINTER:2@2", handshake.c_str(),
-       concat(kRestart, concat({"READ_POINTER fail"}, shutdown))},
-      {"AMPSIM_CHANNELS", "100", "Sync signal did not show up at the expected position.", concat(kRestart, shutdown)},
+       concat(RESTART, concat({"READ_POINTER fail"}, shutdown))},
+      {"AMPSIM_CHANNELS", "100", "Sync signal did not show up at the expected position.", concat(RESTART, shutdown)},
   };
   for (const FailureRow& row : rows) {
     SCOPED_TRACE(std::string(row.variable) + "=" + row.value);
@@ -158,7 +158,7 @@ TEST_F(Simulator, EveryFailureReleasesInOrderAndRaisesItsMessage) {
     EXPECT_EQ(r.error_id, "");
     EXPECT_TRUE(r.outputs.empty());
     EXPECT_EQ(log(), row.log);
-    EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+    EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
   }
 }
 
@@ -175,16 +175,16 @@ TEST_F(Simulator, SpeedModeErrorComesAfterTheStatusLines) {
 }
 
 #if defined(_WIN32)
-const char* const kStubSuffix = ".dll";
+const char* const STUB_SUFFIX = ".dll";
 #else
-const char* const kStubSuffix = ".so";
+const char* const STUB_SUFFIX = ".so";
 #endif
 
 TEST_F(Simulator, MissingExportsAreNamedInOrder) {
   const char* const names[5] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
                                 "CLOSE_DRIVER_ASYNC"};
   for (int k = 0; k < 5; ++k) {
-    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + kStubSuffix;
+    const std::string path = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_" + std::to_string(k) + STUB_SUFFIX;
     auto r = start(path.c_str());
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.clean());
@@ -261,10 +261,10 @@ TEST_F(Simulator, BatteryWarningTurnedIntoAnErrorReleasesTheSession) {
   standin::reset_faults();
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error_id, "BioSemi:BatteryLow");
-  EXPECT_EQ(log(), concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
+  EXPECT_EQ(log(), concat(PROBE, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
   EXPECT_EQ(thread_count(), threads_before);
   EXPECT_FALSE(simulator_loaded());
-  EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
   // The driver is free for the next start.
   auto s = start();
   ASSERT_TRUE(s.ok) << s.error_text;
@@ -316,8 +316,8 @@ TEST_F(Simulator, StopWithFailingDisableAndCloseStillReleasesEverything) {
   EXPECT_EQ(t.warnings[0].text, "The handshake while shutting down the BioSemi driver gave an error.");
   EXPECT_EQ(t.warnings[1].id, "BioSemi:CloseProblem");
   EXPECT_EQ(t.warnings[1].text, "Closing the BioSemi driver gave an error.");
-  EXPECT_EQ(log(), concat(kRestart, {"USB_WRITE disable fail", "CLOSE_DRIVER_ASYNC fail", "unload"}));
-  EXPECT_LT(heap_in_use() - heap_before, kRingLeftBehind);
+  EXPECT_EQ(log(), concat(RESTART, {"USB_WRITE disable fail", "CLOSE_DRIVER_ASYNC fail", "unload"}));
+  EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
 }
 
 // Fetches for the given time and checks that the sweep counter in the last
@@ -378,7 +378,7 @@ TEST_F(Simulator, PointerThatNeverMovesTimesOut) {
   EXPECT_EQ(r.error_text, "BioSemi driver does not transmit data. Is the box turned on?");
   EXPECT_GT(elapsed, 3.0);
   EXPECT_LT(elapsed, 10.0);
-  EXPECT_EQ(log(), concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
+  EXPECT_EQ(log(), concat(PROBE, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "unload"}));
 }
 
 TEST_F(Simulator, DataAwayFromThePointerTimeOut) {
@@ -394,11 +394,11 @@ TEST_F(Simulator, DataAwayFromThePointerTimeOut) {
 TEST_F(Simulator, StartArgumentMessages) {
   auto r = standin::call("acq_start", 15, {});
   EXPECT_EQ(r.error_text, "One input argument required.");
-  r = standin::call("acq_start", 14, {standin::text(kLibrary), standin::text(kLibrary)});
+  r = standin::call("acq_start", 14, {standin::text(LIBRARY), standin::text(LIBRARY)});
   EXPECT_EQ(r.error_text, "One input argument required.");
-  r = start(kLibrary, 14);
+  r = start(LIBRARY, 14);
   EXPECT_EQ(r.error_text, "15 output arguments required.");
-  r = start(kLibrary, 0);
+  r = start(LIBRARY, 0);
   EXPECT_EQ(r.error_text, "15 output arguments required.");
   r = start("abcd");
   EXPECT_EQ(r.error_text, "First input argument must be a string.");
@@ -428,7 +428,7 @@ TEST_F(Simulator, StopArgumentMessagesReleaseNothing) {
   Array zero = standin::uint64(1, 1, {0});
   r = standin::call("acq_stop", 0, std::vector<const mxArray*>{s.out(0), s.out(1), zero.get(), s.out(6), s.out(7)});
   EXPECT_EQ(r.error_id, "acq_stop:nullAddress");
-  EXPECT_EQ(log(), kRestart);  // nothing released so far
+  EXPECT_EQ(log(), RESTART);  // nothing released so far
   EXPECT_TRUE(stop(s).ok);
   EXPECT_EQ(log().back(), "unload");
 }

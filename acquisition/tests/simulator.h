@@ -29,7 +29,7 @@ namespace {
 using standin::Array;
 using Log = std::vector<std::string>;
 
-const char* const kLibrary = AMPSIM_LIBRARY;
+const char* const LIBRARY = AMPSIM_LIBRARY;
 
 // Sets simulator variables for one test and clears them afterwards; every
 // test gets its own call log.
@@ -61,7 +61,7 @@ class Simulator : public ::testing::Test {
   std::vector<std::string> names_;
 };
 
-standin::Result start(const char* path = kLibrary, int nlhs = 15) {
+standin::Result start(const char* path = LIBRARY, int nlhs = 15) {
   return standin::call("acq_start", nlhs, {standin::text(path)});
 }
 
@@ -102,7 +102,7 @@ long heap_in_use() {
 #endif
 }
 
-constexpr long kRingLeftBehind = 1 << 20;
+constexpr long RING_LEFT_BEHIND = 1 << 20;
 
 // Threads of this process, and whether the simulator is mapped into it.
 #if defined(_WIN32)
@@ -117,7 +117,7 @@ size_t thread_count() {
   return n;
 }
 bool simulator_loaded() {
-  return GetModuleHandleA(std::filesystem::path(kLibrary).filename().string().c_str()) != nullptr;
+  return GetModuleHandleA(std::filesystem::path(LIBRARY).filename().string().c_str()) != nullptr;
 }
 #else
 size_t thread_count() {
@@ -133,17 +133,17 @@ bool simulator_loaded() {
 }
 #endif
 
-const Log kProbe = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
+const Log PROBE = {"load", "OPEN_DRIVER_ASYNC ok", "USB_WRITE disable ok", "READ_MULTIPLE_SWEEPS 8388608",
                     "USB_WRITE enable ok", "READ_POINTER ok"};
 // Default amplifier: Mk2, speed mode 4, 282 channels.
-const std::string kSessionRing = "READ_MULTIPLE_SWEEPS 34652160";
+const std::string SESSION_RING = "READ_MULTIPLE_SWEEPS 34652160";
 
 Log concat(Log a, const Log& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
 
-const Log kRestart = concat(kProbe, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "OPEN_DRIVER_ASYNC ok",
-                                     "USB_WRITE disable ok", kSessionRing, "USB_WRITE enable ok", "READ_POINTER ok"});
+const Log RESTART = concat(PROBE, {"USB_WRITE disable ok", "CLOSE_DRIVER_ASYNC ok", "OPEN_DRIVER_ASYNC ok",
+                                     "USB_WRITE disable ok", SESSION_RING, "USB_WRITE enable ok", "READ_POINTER ok"});
 
 }  // namespace

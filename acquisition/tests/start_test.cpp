@@ -112,17 +112,17 @@ int32_t fake_close(void* handle) {
 // A real library stands in for the driver's module, so that the release's
 // unload can be seen: after it the library is no longer loaded.
 #if defined(_WIN32)
-const std::string kModule = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.dll";
+const std::string MODULE = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.dll";
 bool module_loaded() { return GetModuleHandleA("libacq_stub_missing_4.dll") != nullptr; }
-void* load_module() { return reinterpret_cast<void*>(LoadLibraryA(kModule.c_str())); }
+void* load_module() { return reinterpret_cast<void*>(LoadLibraryA(MODULE.c_str())); }
 #else
-const std::string kModule = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.so";
+const std::string MODULE = std::string(ACQ_STUB_DIR) + "/libacq_stub_missing_4.so";
 bool module_loaded() {
-  void* h = dlopen(kModule.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  void* h = dlopen(MODULE.c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (h) dlclose(h);
   return h != nullptr;
 }
-void* load_module() { return dlopen(kModule.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* load_module() { return dlopen(MODULE.c_str(), RTLD_NOW | RTLD_LOCAL); }
 #endif
 
 StartHeld held_with_fakes() {

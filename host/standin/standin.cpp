@@ -187,9 +187,9 @@ using MexFunction = void (*)(int, mxArray**, int, const mxArray**);
 
 // Modules are built with the platform's shared-library suffix.
 #if defined(_WIN32)
-const char* const kModuleSuffix = ".dll";
+const char* const MODULE_SUFFIX = ".dll";
 #else
-const char* const kModuleSuffix = ".so";
+const char* const MODULE_SUFFIX = ".so";
 #endif
 
 // Why the last load failed, where the platform says.
@@ -215,7 +215,7 @@ std::map<std::string, Module>& loaded_modules() {
 
 std::string module_path(const std::string& module) {
   const bool is_path = module.find_first_of("/\\") != std::string::npos;
-  return is_path ? module : standin::module_dir() + "/" + module + kModuleSuffix;
+  return is_path ? module : standin::module_dir() + "/" + module + MODULE_SUFFIX;
 }
 
 MexFunction load(const std::string& path) {

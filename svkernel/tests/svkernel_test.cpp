@@ -22,7 +22,7 @@ using standin::Array;
 using svkernel::feature_entry;
 using svkernel::kernel_parm;
 
-const char* const kNullValue = "Error: restoreArray returned NULL array to restoreValue";
+const char* const NULL_VALUE = "Error: restoreArray returned NULL array to restoreValue";
 
 kernel_parm parm(int32_t type, int32_t degree = 2, double gamma = 0.5, double lin = 1.0, double cst = 1.0) {
   kernel_parm p{};
@@ -286,17 +286,17 @@ TEST(GramEntries, ConversionMessages) {
     r = standin::call("gram_square", 1, {X(), model(kernel_struct(0), {field, "index"})});
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error_id, "");
-    EXPECT_EQ(r.error_text, kNullValue) << field;
+    EXPECT_EQ(r.error_text, NULL_VALUE) << field;
     EXPECT_EQ(r.printed, "") << "the scalar fields come before index";
     expect_tidy(r);
   }
   for (const char* field : {"kernel_type", "coef_const", "custom"}) {
     r = standin::call("gram_pair", 1, {X(), X(), model(kernel_struct(0, 2, 0.5, 1, 1, {field}))});
-    EXPECT_EQ(r.error_text, kNullValue) << field;
+    EXPECT_EQ(r.error_text, NULL_VALUE) << field;
     expect_tidy(r);
   }
   r = standin::call("gram_square", 1, {X(), model(kernel_struct(0), {"kernel_parm"})});
-  EXPECT_EQ(r.error_text, kNullValue);
+  EXPECT_EQ(r.error_text, NULL_VALUE);
   expect_tidy(r);
 
   // Not a struct: the model itself, or its kernel_parm.
@@ -345,7 +345,7 @@ TEST(GramEntries, FieldsThatCannotBeReadSafely) {
 
   // An empty struct array has no element to read: its fields count as absent.
   r = standin::call("gram_square", 1, {X(), standin::Array(mxCreateStructMatrix(0, 0, 0, nullptr))});
-  EXPECT_EQ(r.error_text, kNullValue);
+  EXPECT_EQ(r.error_text, NULL_VALUE);
 }
 
 TEST(GramEntries, UnknownKernelAndEmptyData) {
@@ -376,7 +376,7 @@ TEST(GramEntries, UnknownKernelAndEmptyData) {
 TEST(GramEntries, FailuresComeInConversionThenKernelOrder) {
   const auto X = [] { return standin::real(2, 2, {1, 3, 2, 4}); };
   auto r = standin::call("gram_square", 1, {X(), model(kernel_struct(5), {"vcdim"})});
-  EXPECT_EQ(r.error_text, kNullValue);
+  EXPECT_EQ(r.error_text, NULL_VALUE);
   r = standin::call("gram_pair", 1, {X(), X(), model(kernel_struct(5), {"index", "supvec"})});
   EXPECT_EQ(r.error_text, "ERR-005 - unknown kernel function");
   EXPECT_EQ(r.printed, "Warning: could not retrieve index from the given struct.\nWarning: supvec field was not found.");
