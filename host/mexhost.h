@@ -85,7 +85,7 @@ inline size_t numel(const mxArray* a) { return static_cast<size_t>(mxGetNumberOf
 
 // Largest size the cores handle: their dimensions and loop counters are
 // signed 32-bit.
-constexpr size_t kMaxDim = 2147483647u;
+constexpr size_t MAX_DIM = 2147483647u;
 
 // ---------------------------------------------------------------------------
 // The argument vocabulary of the entries.  Each check raises
@@ -137,7 +137,7 @@ inline void require_uint64(const char* deliverable, const mxArray* a, const char
 // ":tooLarge" when a has more rows or columns than the cores can count.
 inline void require_max_dim(const char* deliverable, const mxArray* a, const char* fmt, ...) EEGMEX_PRINTF(3, 4);
 inline void require_max_dim(const char* deliverable, const mxArray* a, const char* fmt, ...) {
-  if (rows(a) <= kMaxDim && cols(a) <= kMaxDim) return;
+  if (rows(a) <= MAX_DIM && cols(a) <= MAX_DIM) return;
   va_list ap;
   va_start(ap, fmt);
   vfail_for(deliverable, "tooLarge", fmt, ap);

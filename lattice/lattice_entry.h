@@ -34,7 +34,7 @@ inline void require_double_input(const char* deliverable, const mxArray* a, int 
 
 // Rows and columns of a point matrix; both must fit the 32-bit counts.
 inline void require_point_matrix(const char* deliverable, const mxArray* a, const char* name) {
-  host::require_max_dim(deliverable, a, "%s has more rows or columns than %zu.", name, host::kMaxDim);
+  host::require_max_dim(deliverable, a, "%s has more rows or columns than %zu.", name, host::MAX_DIM);
 }
 
 // A vector from which `needed` entries are read must hold that many.

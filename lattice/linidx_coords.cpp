@@ -16,8 +16,8 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   lattice::require_double_input(DELIVERABLE, prhs[IN_DIMS], IN_DIMS, "dims");
   lattice::require_double_input(DELIVERABLE, prhs[IN_IDX], IN_IDX, "idx");
   const size_t n = host::numel(prhs[IN_DIMS]), m = host::numel(prhs[IN_IDX]);
-  if (n > host::kMaxDim || m > host::kMaxDim)
-    host::fail_for(DELIVERABLE, "tooLarge", "dims and idx may hold at most %zu elements each.", host::kMaxDim);
+  if (n > host::MAX_DIM || m > host::MAX_DIM)
+    host::fail_for(DELIVERABLE, "tooLarge", "dims and idx may hold at most %zu elements each.", host::MAX_DIM);
 
   // No dimensions: every index names the one cell; the list comes back as it is.
   if (n == 0) {

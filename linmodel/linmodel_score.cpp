@@ -115,7 +115,7 @@ void score_matrix(int nlhs, mxArray* plhs[], const mxArray* labels, const mxArra
       owned.reset();
       host::fail_for(DELIVERABLE, "tooLarge",
                      "The instance matrix has more instances or features than linmodel_score can index (%zu).",
-                     host::kMaxDim);
+                     host::MAX_DIM);
   }
 
   mxArray* transposed = nullptr;

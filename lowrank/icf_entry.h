@@ -24,14 +24,14 @@ inline void check_real_double_inputs(const char* deliverable, const mxArray* con
 }
 
 // A count read from the first element, truncated toward zero; it must be a
-// finite value in 0 … host::kMaxDim.
+// finite value in 0 … host::MAX_DIM.
 inline int64_t read_count(const char* deliverable, const char* what, const mxArray* a) {
   const double v = mxGetPr(a)[0];
   if (std::isnan(v)) host::fail_for(deliverable, "badCount", "%s must be a number, not NaN.", what);
   const double t = std::trunc(v);
   if (t < 0) host::fail_for(deliverable, "negativeCount", "%s must not be negative.", what);
-  if (t > static_cast<double>(host::kMaxDim))
-    host::fail_for(deliverable, "tooLarge", "%s must not exceed %zu.", what, host::kMaxDim);
+  if (t > static_cast<double>(host::MAX_DIM))
+    host::fail_for(deliverable, "tooLarge", "%s must not exceed %zu.", what, host::MAX_DIM);
   return static_cast<int64_t>(t);
 }
 
@@ -41,7 +41,7 @@ inline int64_t read_count(const char* deliverable, const char* what, const mxArr
 inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
   int64_t capacity = initial_capacity(d, expected_rank);
   if (capacity > n + 1) capacity = n + 1;
-  if (capacity > static_cast<int64_t>(host::kMaxDim)) capacity = static_cast<int64_t>(host::kMaxDim);
+  if (capacity > static_cast<int64_t>(host::MAX_DIM)) capacity = static_cast<int64_t>(host::MAX_DIM);
   if (capacity < 1) capacity = 1;
   return static_cast<int32_t>(capacity);
 }
@@ -49,7 +49,7 @@ inline int32_t factor_capacity(int64_t d, int64_t n, int64_t expected_rank) {
 // Rows d and columns n of the data: both within the 32-bit count, and at
 // least one row when there are samples.
 inline void check_data_shape(const char* deliverable, const char* name, const mxArray* a) {
-  host::require_max_dim(deliverable, a, "%s has more rows or columns than %zu.", name, host::kMaxDim);
+  host::require_max_dim(deliverable, a, "%s has more rows or columns than %zu.", name, host::MAX_DIM);
   if (host::rows(a) == 0 && host::cols(a) > 0)
     host::fail_for(deliverable, "noDimensions", "%s must have at least one row.", name);
 }

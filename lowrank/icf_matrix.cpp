@@ -19,7 +19,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   const size_t rows = host::rows(prhs[IN_MATRIX]), n = host::cols(prhs[IN_MATRIX]);
   if (rows != n) host::fail_for("icf_matrix", "notSquare", "A must be square (it is %zu-by-%zu).", rows, n);
-  host::require_max_dim("icf_matrix", prhs[IN_MATRIX], "A has more columns than %zu.", host::kMaxDim);
+  host::require_max_dim("icf_matrix", prhs[IN_MATRIX], "A has more columns than %zu.", host::MAX_DIM);
 
   const double tol = mxGetPr(prhs[IN_TOL])[0];
   const int64_t max_rank = lowrank::read_count("icf_matrix", "max_rank", prhs[IN_MAX_RANK]);

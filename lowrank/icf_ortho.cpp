@@ -29,11 +29,11 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   const double order_in = std::trunc(mxGetPr(prhs[IN_ORDER])[0]);
   // order + 1 orders are tabulated, a count that must fit in 32 bits.
   if (!(order_in >= 1.0)) host::fail_for("icf_ortho", "badOrder", "order must be at least 1.");
-  if (order_in > static_cast<double>(host::kMaxDim - 1))
-    host::fail_for("icf_ortho", "tooLarge", "order must not exceed %zu.", host::kMaxDim - 1);
+  if (order_in > static_cast<double>(host::MAX_DIM - 1))
+    host::fail_for("icf_ortho", "tooLarge", "order must not exceed %zu.", host::MAX_DIM - 1);
   const int32_t order = static_cast<int32_t>(order_in);
-  if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > static_cast<double>(host::kMaxDim))
-    host::fail_for("icf_ortho", "tooLarge", "(order + 1) * numel(x) must not exceed %zu.", host::kMaxDim);
+  if ((static_cast<double>(order) + 1.0) * static_cast<double>(n) > static_cast<double>(host::MAX_DIM))
+    host::fail_for("icf_ortho", "tooLarge", "(order + 1) * numel(x) must not exceed %zu.", host::MAX_DIM);
   const double tol = lowrank::read_tol("icf_ortho", prhs[IN_TOL]);
   const int64_t expected_rank =
       nrhs >= 5 ? lowrank::read_count("icf_ortho", "expected_rank", prhs[IN_EXPECTED_RANK]) : 0;

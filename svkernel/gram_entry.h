@@ -56,7 +56,7 @@ inline void requireDoubleField(CallScope& call, const mxArray* field, const char
 // before anything is allocated for the field.
 inline void requireSizableField(CallScope& call, const mxArray* field, const char* name) {
   if (mxGetNumberOfElements(field) > 0) requireDoubleField(call, field, name);
-  if (host::rows(field) > host::kMaxDim || host::cols(field) > host::kMaxDim)
+  if (host::rows(field) > host::MAX_DIM || host::cols(field) > host::MAX_DIM)
     raiseId(call, "fieldTooLarge", "Model field '%s' has more than 2147483647 rows or columns.", name);
 }
 
