@@ -9,9 +9,6 @@
 #else
 #include <unistd.h>
 #endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace lowrank {
 
@@ -43,20 +40,6 @@ uint64_t add_bytes(uint64_t a, uint64_t b) {
 bool fits_in_memory(uint64_t bytes) {
   const uint64_t physical = physical_memory_bytes();
   return physical == 0 || bytes <= physical;
-}
-
-void advise_huge_pages(void* buffer, uint64_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  const uint64_t huge = uint64_t(2) << 20;
-  if (bytes < 4 * huge) return;
-  const uintptr_t start = reinterpret_cast<uintptr_t>(buffer);
-  const uintptr_t first = (start + huge - 1) & ~static_cast<uintptr_t>(huge - 1);
-  const uintptr_t last = (start + bytes) & ~static_cast<uintptr_t>(huge - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)buffer;
-  (void)bytes;
-#endif
 }
 
 void require_memory(uint64_t bytes) {

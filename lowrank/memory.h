@@ -21,8 +21,4 @@ bool fits_in_memory(uint64_t bytes);
 // Throws std::bad_alloc when `bytes` do not fit in the physical memory.
 void require_memory(uint64_t bytes);
 
-// Asks the system to back the whole 2 MiB pages inside a buffer of at least
-// 8 MiB with huge pages (where it can; elsewhere nothing happens).
-void advise_huge_pages(void* buffer, uint64_t bytes);
-
 }  // namespace lowrank

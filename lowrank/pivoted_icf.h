@@ -39,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/huge_pages.h"
 #include "lowrank/memory.h"
 #include "lowrank/panel.h"
 #include "lowrank/team.h"
@@ -60,7 +61,7 @@ struct Doubles {
     if (n == 0) return;
     values.reset(static_cast<double*>(std::calloc(n, sizeof(double))));
     if (!values) throw std::bad_alloc();
-    advise_huge_pages(values.get(), n * sizeof(double));
+    pages::advise_huge(values.get(), n * sizeof(double));
   }
   double* data() { return values.get(); }
   const double* data() const { return values.get(); }

@@ -8,6 +8,8 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #include "svkernel/lanes.h"
 
+#include "host/huge_pages.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -16,9 +18,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace svkernel {
 
@@ -356,37 +355,10 @@ int gramThreads(int32_t M, int32_t N) {
   return static_cast<int>(std::min(hw == 0 ? 1u : hw, GRAM_MAX_THREADS));
 }
 
-namespace {
-
-// An output of at least this many bytes is worth backing with 2 MB pages
-// where the system offers them on request: its first touch then costs one
-// fault per 2 MB instead of one per 4 KB (about 1.6 us each, 50 ms for the
-// 128 MB of M = 4000), and walking it misses the TLB less.
-constexpr size_t HUGE_PAGE_HINT_MIN_BYTES = size_t{8} << 20;
-constexpr uintptr_t HUGE_PAGE_BYTES = uintptr_t{1} << 21;
-
-// Asks for huge pages under the whole 2 MB pages inside [p, p + bytes).  A
-// hint only: it changes no value, pages already touched stay as they are,
-// and a refusal is ignored.
-void adviseHugePages(void* p, size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (bytes < HUGE_PAGE_HINT_MIN_BYTES) return;
-  const uintptr_t at = reinterpret_cast<uintptr_t>(p);
-  const uintptr_t begin = (at + HUGE_PAGE_BYTES - 1) & ~(HUGE_PAGE_BYTES - 1);
-  const uintptr_t end = (at + bytes) & ~(HUGE_PAGE_BYTES - 1);
-  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)bytes;
-#endif
-}
-
-}  // namespace
-
 void gramDense(const kernel_parm& p, const float* packed, const double* sq, int32_t M, int32_t N, double* K,
                int threads) {
   if (M <= 0) return;
-  adviseHugePages(K, static_cast<size_t>(M) * static_cast<size_t>(M) * sizeof(double));
+  pages::advise_huge(K, static_cast<uint64_t>(M) * static_cast<uint64_t>(M) * sizeof(double));
   if (p.kernel_type == KERNEL_CUSTOM) {
     // A constant: no dot product is taken.
     std::fill_n(K, static_cast<size_t>(M) * static_cast<size_t>(M), 1.0);
