@@ -2,49 +2,31 @@
 
 #include <cmath>
 
+#include "lowrank/samples.h"
+
 namespace lowrank {
 
 namespace {
 
-// The samples' coordinates by position, as for the Gaussian kernel.
 struct DotpowerKernel {
   // A column costs a pow per sample: the pool pays once a pass reads the
   // factor from beyond the cache.
   static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
 
-  const double* X;
-  size_t d, n;
+  PositionedSamples s;
   double offset, scale, e;
   const std::vector<double>& kdiag;
-  std::vector<double> xp;
-  std::vector<double> xu;
 
-  DotpowerKernel(const double* X_, size_t d_, size_t n_, double offset_, double scale_, int32_t degree,
+  DotpowerKernel(const double* X, size_t d, size_t n, double offset_, double scale_, int32_t degree,
                  const std::vector<double>& kdiag_)
-      : X(X_),
-        d(d_),
-        n(n_),
-        offset(offset_),
-        scale(scale_),
-        e(static_cast<double>(degree)),
-        kdiag(kdiag_),
-        xp(d_ * n_) {
-    for (size_t i = 0; i < n; ++i)
-      for (size_t t = 0; t < d; ++t) xp[t * n + i] = X[i * d + t];
-  }
+      : s(X, d, n), offset(offset_), scale(scale_), e(static_cast<double>(degree)), kdiag(kdiag_) {}
   double diag(size_t v) const { return kdiag[v]; }
   // d products, and a pow of about eighty pairs' time.
-  double column_cost() const { return 80.0 + static_cast<double>(d); }
-  void swap(size_t p, size_t k) {
-    for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
-  }
-  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) {
-    xu.resize(C * d);
-    for (size_t c = 0; c < C; ++c)
-      for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];
-  }
+  double column_cost() const { return 80.0 + static_cast<double>(s.d); }
+  void swap(size_t p, size_t k) { s.swap(p, k); }
+  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) { s.gather(samples, C); }
   void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
-    inner_products(isa, xp.data(), n, d, xu.data(), C, out, r0, r1);
+    inner_products(isa, s.xp.data(), s.n, s.d, s.xu.data(), C, out, r0, r1);
     for (size_t c = 0; c < C; ++c) {
       double* o = out[c];
       for (size_t i = r0; i < r1; ++i) o[i] = std::pow(o[i] * scale + offset, e);

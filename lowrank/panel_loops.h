@@ -159,6 +159,30 @@ constexpr size_t rows_for(size_t C) {
 inline V load(const double* p) { return *reinterpret_cast<const VU*>(p); }
 inline void store(double* p, V v) { *reinterpret_cast<VU*>(p) = v; }
 
+// A tile's partial sums: R vectors of rows i … of each of C columns.
+template <size_t R, size_t C>
+inline void load_sums(V (&acc)[R][C], double* const* out, size_t i) {
+  LOWRANK_UNROLL
+  for (size_t c = 0; c < C; ++c)
+    LOWRANK_UNROLL
+    for (size_t r = 0; r < R; ++r) acc[r][c] = load(out[c] + i + r * L);
+}
+// Zero for the first group of terms, else what the groups before summed.
+template <size_t R, size_t C>
+inline void start_sums(V (&acc)[R][C], double* const* out, size_t i, bool first) {
+  LOWRANK_UNROLL
+  for (size_t c = 0; c < C; ++c)
+    LOWRANK_UNROLL
+    for (size_t r = 0; r < R; ++r) acc[r][c] = first ? V{} : load(out[c] + i + r * L);
+}
+template <size_t R, size_t C>
+inline void store_sums(double* const* out, size_t i, const V (&acc)[R][C]) {
+  LOWRANK_UNROLL
+  for (size_t c = 0; c < C; ++c)
+    LOWRANK_UNROLL
+    for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
+}
+
 // Rows r0 … r1-1 in blocks, the terms in groups within a block; tiles of R
 // vectors of rows, then single vectors, then the plain loops for the rest.
 // tile(Count<R>(), i, t0, t1) and rows(i0, i1, t0, t1) do one group.
@@ -182,10 +206,7 @@ void eliminate_chunk(const double* G, size_t ld, size_t k, const double* Bt, siz
   auto tile = [&](auto count, size_t i, size_t j0, size_t j1) {
     constexpr size_t R = decltype(count)::value;
     V acc[R][C];
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) acc[r][c] = load(P[c] + i + r * L);
+    load_sums(acc, P, i);
     for (size_t j = j0; j < j1; ++j) {
       const double* g = G + j * ld + i;
       const double* b = Bt + j * stride;
@@ -199,10 +220,7 @@ void eliminate_chunk(const double* G, size_t ld, size_t k, const double* Bt, siz
         for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] - x[r] * bc;
       }
     }
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) store(P[c] + i + r * L, acc[r][c]);
+    store_sums(P, i, acc);
   };
   auto rows = [&](size_t i0, size_t i1, size_t j0, size_t j1) {
     eliminate_rows(G, ld, j0, j1, Bt, stride, C, P, i0, i1);
@@ -216,10 +234,7 @@ void sq_distances_chunk(const double* xp, size_t ld, size_t d, const double* xu,
   auto tile = [&](auto count, size_t i, size_t t0, size_t t1) {
     constexpr size_t R = decltype(count)::value;
     V acc[R][C];
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) acc[r][c] = t0 == 0 ? V{} : load(out[c] + i + r * L);
+    start_sums(acc, out, i, t0 == 0);
     for (size_t t = t0; t < t1; ++t) {
       V x[R];
       LOWRANK_UNROLL
@@ -234,10 +249,7 @@ void sq_distances_chunk(const double* xp, size_t ld, size_t d, const double* xu,
         }
       }
     }
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
+    store_sums(out, i, acc);
   };
   auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
     sq_distances_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
@@ -264,10 +276,7 @@ void inner_products_chunk(const double* xp, size_t ld, size_t d, const double* x
         for (size_t r = 0; r < R; ++r) acc[r][c] = d == 1 ? x[r] * xu[c * d] : 0.0 + x[r] * xu[c * d];
       t = 1;
     } else {
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c)
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) acc[r][c] = load(out[c] + i + r * L);
+      load_sums(acc, out, i);
     }
     for (; t < t1; ++t) {
       V x[R];
@@ -280,10 +289,7 @@ void inner_products_chunk(const double* xp, size_t ld, size_t d, const double* x
         for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + x[r] * a;
       }
     }
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
+    store_sums(out, i, acc);
   };
   auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
     inner_products_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
@@ -297,10 +303,7 @@ void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, siz
   auto tile = [&](auto count, size_t i, size_t q0, size_t q1) {
     constexpr size_t R = decltype(count)::value;
     V acc[R][C];
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) acc[r][c] = q0 == 0 ? V{} : load(out[c] + i + r * L);
+    start_sums(acc, out, i, q0 == 0);
     for (size_t q = q0; q < q1; ++q) {
       V h[R];
       LOWRANK_UNROLL
@@ -313,10 +316,7 @@ void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, siz
         for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + (a * h[r]) / nq;
       }
     }
-    LOWRANK_UNROLL
-    for (size_t c = 0; c < C; ++c)
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
+    store_sums(out, i, acc);
   };
   auto rows = [&](size_t i0, size_t i1, size_t q0, size_t q1) {
     ortho_sums_rows(T, ld, q0, q1, N, last, hu, hs, C, out, i0, i1);

@@ -3,42 +3,28 @@
 #include <cmath>
 #include <vector>
 
+#include "lowrank/samples.h"
+
 namespace lowrank {
 
 namespace {
 
-// The samples' coordinates by position (coordinate t of the sample at
-// position i at xp[t·n + i], following the row swaps), so that the kernel
-// values of a block of rows are read as vectors.
 struct RbfKernel {
   // A column costs an exp per sample: the pool pays once a pass reads the
   // factor from beyond the cache.
   static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
 
-  const double* X;
-  size_t d, n;
+  PositionedSamples s;
   double f;
-  std::vector<double> xp;
-  std::vector<double> xu;  // the candidates' coordinates, candidate by candidate
 
-  RbfKernel(const double* X_, size_t d_, size_t n_, double sigma) : X(X_), d(d_), n(n_), xp(d_ * n_) {
-    f = (-0.5 / sigma) / sigma;
-    for (size_t i = 0; i < n; ++i)
-      for (size_t t = 0; t < d; ++t) xp[t * n + i] = X[i * d + t];
-  }
+  RbfKernel(const double* X, size_t d, size_t n, double sigma) : s(X, d, n), f((-0.5 / sigma) / sigma) {}
   double diag(size_t) const { return 1.0; }
   // d differences and squares, and an exp of about forty pairs' time.
-  double column_cost() const { return 40.0 + static_cast<double>(d); }
-  void swap(size_t p, size_t k) {
-    for (size_t t = 0; t < d; ++t) std::swap(xp[t * n + p], xp[t * n + k]);
-  }
-  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) {
-    xu.resize(C * d);
-    for (size_t c = 0; c < C; ++c)
-      for (size_t t = 0; t < d; ++t) xu[c * d + t] = X[static_cast<size_t>(samples[c]) * d + t];
-  }
+  double column_cost() const { return 40.0 + static_cast<double>(s.d); }
+  void swap(size_t p, size_t k) { s.swap(p, k); }
+  void prepare(const int32_t* samples, const int32_t*, size_t C, Team&) { s.gather(samples, C); }
   void columns(Isa isa, size_t C, double* const* out, size_t r0, size_t r1, const int32_t*) const {
-    sq_distances(isa, xp.data(), n, d, xu.data(), C, out, r0, r1);
+    sq_distances(isa, s.xp.data(), s.n, s.d, s.xu.data(), C, out, r0, r1);
     for (size_t c = 0; c < C; ++c) {
       double* o = out[c];
       for (size_t i = r0; i < r1; ++i) o[i] = std::exp(o[i] * f);

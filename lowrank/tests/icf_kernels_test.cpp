@@ -25,7 +25,22 @@ using eegtest::random_data;
 using eegtest::same_bits;
 using standin::Array;
 
-
+// The tests below run their calls in a child process under an address-space
+// limit (setrlimit, Linux only), where a request that got through would fail
+// instead of exhausting the machine.
+#if defined(__SANITIZE_ADDRESS__)
+#define NO_ADDRESS_LIMIT "an address-space limit does not go with the sanitizer's shadow memory"
+#elif defined(_WIN32)
+#define NO_ADDRESS_LIMIT "the address-space limit is POSIX's setrlimit: Linux only"
+#else
+// Limits the process to `gib` GiB of address space; exits with 3 when it
+// cannot.
+void limit_address_space(int gib) {
+  struct rlimit lim;
+  lim.rlim_cur = lim.rlim_max = rlim_t(gib) << 30;
+  if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
+}
+#endif
 
 // Largest |K - G·G'| over the pivoted order and the unexplained trace.
 template <class Kernel>
@@ -273,16 +288,12 @@ TEST(IcfOrtho, EdgeCases) {
 // by the order alone.  The child runs with 2 GiB of address space, far below
 // the 16 GiB that order-sized buffers would take.
 TEST(IcfOrtho, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "an address-space limit does not go with the sanitizer's shadow memory";
-#elif defined(_WIN32)
-  GTEST_SKIP() << "the address-space limit is POSIX's setrlimit: Linux only";
+#if defined(NO_ADDRESS_LIMIT)
+  GTEST_SKIP() << NO_ADDRESS_LIMIT;
 #else
   EXPECT_EXIT(
       {
-        struct rlimit lim;
-        lim.rlim_cur = lim.rlim_max = rlim_t(2) << 30;
-        if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
+        limit_address_space(2);
         auto r = lowrank::icf_ortho(nullptr, 0, 1.0, 2147483646, 0.0, 1);
         if (r.rank != 0 || !r.perm.empty() || !r.factor.empty()) std::exit(1);
         auto e = standin::call("icf_ortho", 2, {standin::real(1, 0), standin::scalar(1), standin::scalar(2147483646),
@@ -302,16 +313,12 @@ TEST(IcfOrtho, NoSamplesWithHugeOrderAllocatesNothingByOrder) {
 // 4 GiB of address space, so that a request that got through would fail
 // there (with another message) rather than exhaust the machine.
 TEST(IcfEntries, BuffersBeyondPhysicalMemoryAreRefusedUpFront) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "an address-space limit does not go with the sanitizer's shadow memory";
-#elif defined(_WIN32)
-  GTEST_SKIP() << "the address-space limit is POSIX's setrlimit: Linux only";
+#if defined(NO_ADDRESS_LIMIT)
+  GTEST_SKIP() << NO_ADDRESS_LIMIT;
 #else
   EXPECT_EXIT(
       {
-        struct rlimit lim;
-        lim.rlim_cur = lim.rlim_max = rlim_t(4) << 30;
-        if (setrlimit(RLIMIT_AS, &lim) != 0) std::exit(3);
+        limit_address_space(4);
         auto refused = [](const standin::Result& r, const std::string& id) {
           return !r.ok && r.error_id == id && r.clean() && r.error_text.find("physical memory") != std::string::npos;
         };
