@@ -1,5 +1,7 @@
 #include "acquisition/status.h"
 
+#include <cstdio>
+
 namespace acquisition {
 
 namespace {
@@ -50,6 +52,26 @@ const char* speed_mode_message(SpeedModeError error) {
       break;
   }
   return nullptr;
+}
+
+void channel_label(const ChannelLayout& layout, uint32_t word, char (&label)[LABEL_BYTES]) {
+  label[0] = '\0';
+  const uint32_t eeg_first = layout.sync + layout.trigger;
+  const uint32_t exg_first = eeg_first + layout.eeg;
+  const uint32_t extra_first = exg_first + layout.exg;
+  if (word >= layout.total) return;
+  if (word < layout.sync) {
+    std::snprintf(label, LABEL_BYTES, "Sync");
+  } else if (word < eeg_first) {
+    std::snprintf(label, LABEL_BYTES, "Status");
+  } else if (word < exg_first) {
+    const uint32_t k = word - eeg_first;
+    std::snprintf(label, LABEL_BYTES, "%c%u", static_cast<char>('A' + k / 32 % 26), k % 32 + 1);
+  } else if (word < extra_first) {
+    std::snprintf(label, LABEL_BYTES, "EXG%u", word - exg_first + 1);
+  } else {
+    std::snprintf(label, LABEL_BYTES, "EXTRA%u", word - extra_first + 1);
+  }
 }
 
 }  // namespace acquisition

@@ -43,4 +43,18 @@ SpeedModeError decode_amplifier_status(uint32_t raw, AmplifierStatus& out);
 // The message of a speed-mode error (null for none).
 const char* speed_mode_message(SpeedModeError error);
 
+// Characters of the longest channel label, terminating zero included.
+constexpr int LABEL_BYTES = 16;
+
+// The label of word `word` (0-based) of a sweep of this layout:
+//   "Sync", "Status"                     the sync and status words
+//   "A1" ... "A32", "B1" ... "H32", "I1"  the EEG channels, 32 per letter, in
+//                                        the amplifier maker's naming
+//   "EXG1" ... "EXG8"                    the ExG channels (608 in Mk2 speed
+//                                        modes 0 to 3: EXG1 to EXG608)
+//   "EXTRA1" ... "EXTRAn"                the extra channels (sensors and
+//                                        auxiliary inputs)
+// A word beyond the layout gets an empty label.
+void channel_label(const ChannelLayout& layout, uint32_t word, char (&label)[LABEL_BYTES]);
+
 }  // namespace acquisition

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acquisition/status.h"
 
@@ -103,3 +105,23 @@ TEST(DecodeStatus, SpeedModeErrors) {
 }
 
 }  // namespace
+
+TEST(ChannelLabels, MakerNamingAcrossLayouts) {
+  auto label = [](const acquisition::ChannelLayout& layout, uint32_t word) {
+    char text[acquisition::LABEL_BYTES];
+    acquisition::channel_label(layout, word, text);
+    return std::string(text);
+  };
+  AmplifierStatus mode4, mode8, mode0;
+  decode_amplifier_status(raw_word(true, 4, false), mode4);
+  decode_amplifier_status(raw_word(true, 8, false), mode8);
+  decode_amplifier_status(raw_word(true, 0, false), mode0);
+  const std::vector<std::pair<uint32_t, std::string>> mk2_mode4 = {
+      {0, "Sync"}, {1, "Status"}, {2, "A1"}, {33, "A32"}, {34, "B1"}, {257, "H32"},
+      {258, "EXG1"}, {265, "EXG8"}, {266, "EXTRA1"}, {281, "EXTRA16"}, {282, ""}};
+  for (const auto& [word, text] : mk2_mode4) EXPECT_EQ(label(mode4.layout, word), text) << word;
+  EXPECT_EQ(label(mode8.layout, 2 + 256), "I1");     // 280 EEG channels go on past H32
+  EXPECT_EQ(label(mode8.layout, 2 + 279), "I24");
+  EXPECT_EQ(label(mode0.layout, 2), "EXG1");         // 608 ExG, no EEG
+  EXPECT_EQ(label(mode0.layout, 609), "EXG608");
+}
