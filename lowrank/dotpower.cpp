@@ -9,9 +9,7 @@ namespace lowrank {
 namespace {
 
 struct DotpowerKernel {
-  // A column costs a pow per sample: the pool pays once a pass reads the
-  // factor from beyond the cache.
-  static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
+  static constexpr uint64_t POOL_FROM = POOL_FROM_COMPUTED;
 
   PositionedSamples s;
   double offset, scale, e;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/huge_pages.h"
 #include "host/mexhost.h"
 #include "lowrank/memory.h"
 #include "lowrank/pivoted_icf.h"
@@ -75,9 +76,17 @@ inline void check_memory(const char* deliverable, uint64_t bytes, const char* hi
 
 // Output 1: the n × rank factor; output 2 (when requested): the 0-based pivot
 // order as a 1 × n row of doubles.
+// The factor is copied whole (its zeros above the diagonal included), so the
+// host need not clear the matrix first; a fresh one gets huge pages, which
+// makes its first touch several times cheaper.
 inline void make_factor_outputs(const IcfResult& r, size_t n, int nlhs, mxArray* plhs[]) {
-  plhs[0] = mxCreateDoubleMatrix(static_cast<mwSize>(n), static_cast<mwSize>(r.rank), mxREAL);
-  if (r.rank > 0) std::memcpy(mxGetPr(plhs[0]), r.factor.data(), static_cast<size_t>(r.rank) * n * sizeof(double));
+  plhs[0] = mxCreateUninitNumericMatrix(static_cast<mwSize>(n), static_cast<mwSize>(r.rank), mxDOUBLE_CLASS, mxREAL);
+  const size_t values = static_cast<size_t>(r.rank) * n;
+  if (values > 0) {
+    double* G = mxGetPr(plhs[0]);
+    pages::advise_huge(G, values * sizeof(double));
+    std::memcpy(G, r.factor.data(), values * sizeof(double));
+  }
   if (nlhs >= 2) {
     plhs[1] = mxCreateDoubleMatrix(1, static_cast<mwSize>(n), mxREAL);
     double* p = mxGetPr(plhs[1]);

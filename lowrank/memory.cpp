@@ -46,4 +46,12 @@ void require_memory(uint64_t bytes) {
   if (!fits_in_memory(bytes)) throw std::bad_alloc();
 }
 
+uint64_t work_keep_bytes() {
+  static const uint64_t keep = [] {
+    const uint64_t sixteenth = physical_memory_bytes() / 16;
+    return sixteenth < WORK_KEEP_MAX_BYTES ? sixteenth : WORK_KEEP_MAX_BYTES;
+  }();
+  return keep;
+}
+
 }  // namespace lowrank

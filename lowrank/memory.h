@@ -21,4 +21,10 @@ bool fits_in_memory(uint64_t bytes);
 // Throws std::bad_alloc when `bytes` do not fit in the physical memory.
 void require_memory(uint64_t bytes);
 
+// Work memory kept between calls for the next factorization: at most
+// WORK_KEEP_MAX_BYTES and a sixteenth of the physical memory.  A rank-600
+// factor of 20000 samples (96 MB) and its pool fit.
+constexpr uint64_t WORK_KEEP_MAX_BYTES = uint64_t{256} << 20;
+uint64_t work_keep_bytes();
+
 }  // namespace lowrank

@@ -58,9 +58,7 @@ std::vector<double> diagonal(const double* table, size_t n, size_t m, size_t js,
 // is a null pointer (then std::bad_alloc), never a failure inside the
 // allocator.
 struct OrthoKernel {
-  // A column costs order + 1 terms per sample: the pool pays once a pass
-  // reads the factor from beyond the cache.
-  static constexpr uint64_t POOL_FROM = uint64_t(16) << 20;
+  static constexpr uint64_t POOL_FROM = POOL_FROM_COMPUTED;
 
   size_t n, w;
   Doubles T;

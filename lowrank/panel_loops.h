@@ -183,147 +183,6 @@ inline void store_sums(double* const* out, size_t i, const V (&acc)[R][C]) {
     for (size_t r = 0; r < R; ++r) store(out[c] + i + r * L, acc[r][c]);
 }
 
-// Rows r0 … r1-1 in blocks, the terms in groups within a block; tiles of R
-// vectors of rows, then single vectors, then the plain loops for the rest.
-// tile(Count<R>(), i, t0, t1) and rows(i0, i1, t0, t1) do one group.
-template <size_t R, class Tile, class Rows>
-void by_groups(size_t terms, size_t r0, size_t r1, Tile&& tile, Rows&& rows) {
-  for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS) {
-    const size_t b1 = lesser(r1, b0 + BLOCK_ROWS);
-    for (size_t t0 = 0; t0 < terms; t0 += GROUP) {
-      const size_t t1 = lesser(terms, t0 + GROUP);
-      size_t i = b0;
-      for (; i + R * L <= b1; i += R * L) tile(Count<R>(), i, t0, t1);
-      for (; i + L <= b1; i += L) tile(Count<1>(), i, t0, t1);
-      if (i < b1) rows(i, b1, t0, t1);
-    }
-  }
-}
-
-template <size_t C>
-void eliminate_chunk(const double* G, size_t ld, size_t k, const double* Bt, size_t stride, double* const* P, size_t r0,
-                     size_t r1) {
-  auto tile = [&](auto count, size_t i, size_t j0, size_t j1) {
-    constexpr size_t R = decltype(count)::value;
-    V acc[R][C];
-    load_sums(acc, P, i);
-    for (size_t j = j0; j < j1; ++j) {
-      const double* g = G + j * ld + i;
-      const double* b = Bt + j * stride;
-      V x[R];
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) x[r] = load(g + r * L);
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c) {
-        const double bc = b[c];
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] - x[r] * bc;
-      }
-    }
-    store_sums(P, i, acc);
-  };
-  auto rows = [&](size_t i0, size_t i1, size_t j0, size_t j1) {
-    eliminate_rows(G, ld, j0, j1, Bt, stride, C, P, i0, i1);
-  };
-  by_groups<rows_for(C)>(k, r0, r1, tile, rows);
-}
-
-template <size_t C>
-void sq_distances_chunk(const double* xp, size_t ld, size_t d, const double* xu, double* const* out, size_t r0,
-                        size_t r1) {
-  auto tile = [&](auto count, size_t i, size_t t0, size_t t1) {
-    constexpr size_t R = decltype(count)::value;
-    V acc[R][C];
-    start_sums(acc, out, i, t0 == 0);
-    for (size_t t = t0; t < t1; ++t) {
-      V x[R];
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) x[r] = load(xp + t * ld + i + r * L);
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c) {
-        const double a = xu[c * d + t];
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) {
-          const V diff = a - x[r];
-          acc[r][c] = acc[r][c] + diff * diff;
-        }
-      }
-    }
-    store_sums(out, i, acc);
-  };
-  auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
-    sq_distances_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
-  };
-  by_groups<rows_for(C)>(d, r0, r1, tile, rows);
-}
-
-template <size_t C>
-void inner_products_chunk(const double* xp, size_t ld, size_t d, const double* xu, double* const* out, size_t r0,
-                          size_t r1) {
-  auto tile = [&](auto count, size_t i, size_t t0, size_t t1) {
-    constexpr size_t R = decltype(count)::value;
-    V acc[R][C];
-    size_t t = t0;
-    if (t0 == 0) {
-      // The first product starts the sum: by itself for one coordinate, else
-      // added to 0.0 as every later one is.
-      V x[R];
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) x[r] = load(xp + i + r * L);
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c)
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) acc[r][c] = d == 1 ? x[r] * xu[c * d] : 0.0 + x[r] * xu[c * d];
-      t = 1;
-    } else {
-      load_sums(acc, out, i);
-    }
-    for (; t < t1; ++t) {
-      V x[R];
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) x[r] = load(xp + t * ld + i + r * L);
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c) {
-        const double a = xu[c * d + t];
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + x[r] * a;
-      }
-    }
-    store_sums(out, i, acc);
-  };
-  auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
-    inner_products_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
-  };
-  by_groups<rows_for(C)>(d, r0, r1, tile, rows);
-}
-
-template <size_t C>
-void ortho_sums_chunk(const double* T, size_t ld, size_t w, const double* N, size_t last, const double* const* hu, size_t hs,
-                      double* const* out, size_t r0, size_t r1) {
-  auto tile = [&](auto count, size_t i, size_t q0, size_t q1) {
-    constexpr size_t R = decltype(count)::value;
-    V acc[R][C];
-    start_sums(acc, out, i, q0 == 0);
-    for (size_t q = q0; q < q1; ++q) {
-      V h[R];
-      LOWRANK_UNROLL
-      for (size_t r = 0; r < R; ++r) h[r] = load(T + q * ld + i + r * L);
-      const double nq = N[q < last ? q : last];
-      LOWRANK_UNROLL
-      for (size_t c = 0; c < C; ++c) {
-        const double a = hu[c][q * hs];
-        LOWRANK_UNROLL
-        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + (a * h[r]) / nq;
-      }
-    }
-    store_sums(out, i, acc);
-  };
-  auto rows = [&](size_t i0, size_t i1, size_t q0, size_t q1) {
-    ortho_sums_rows(T, ld, q0, q1, N, last, hu, hs, C, out, i0, i1);
-  };
-  by_groups<rows_for(C)>(w, r0, r1, tile, rows);
-}
-
 // Calls f with the candidate count c (1 … MAX_C) as a compile-time constant.
 template <class F>
 void with_count(size_t c, F&& f) {
@@ -359,13 +218,156 @@ void with_count(size_t c, F&& f) {
   }
 }
 
-// Candidates in chunks of at most MAX_C.
-template <class F>
-void by_chunks(size_t C, F&& f) {
-  for (size_t c0 = 0; c0 < C; c0 += MAX_C) {
-    const size_t cn = lesser(C - c0, MAX_C);
-    with_count(cn, [&](auto count) { f(count, c0); });
+// One group of terms t0 … t1-1 over rows b0 … b1-1: tiles of R vectors of
+// rows, then single vectors, then the plain loops for the rest.
+// tile(Count<R>(), i, t0, t1) and rows(i0, i1, t0, t1) do the group.
+template <size_t R, class Tile, class Rows>
+void by_tiles(size_t b0, size_t b1, size_t t0, size_t t1, Tile&& tile, Rows&& rows) {
+  size_t i = b0;
+  for (; i + R * L <= b1; i += R * L) tile(Count<R>(), i, t0, t1);
+  for (; i + L <= b1; i += L) tile(Count<1>(), i, t0, t1);
+  if (i < b1) rows(i, b1, t0, t1);
+}
+
+// The C candidates of one group of terms over rows b0 … b1-1, in chunks of
+// at most MAX_C: the group's columns are read from memory once, and from
+// the cache for the chunks after the first.
+template <class Chunk>
+void by_groups(size_t terms, size_t C, size_t r0, size_t r1, Chunk&& chunk) {
+  for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS) {
+    const size_t b1 = lesser(r1, b0 + BLOCK_ROWS);
+    for (size_t t0 = 0; t0 < terms; t0 += GROUP) {
+      const size_t t1 = lesser(terms, t0 + GROUP);
+      for (size_t c0 = 0; c0 < C; c0 += MAX_C) {
+        const size_t cn = lesser(C - c0, MAX_C);
+        with_count(cn, [&](auto count) { chunk(count, c0, b0, b1, t0, t1); });
+      }
+    }
   }
+}
+
+template <size_t C>
+void eliminate_chunk(const double* G, size_t ld, size_t j0, size_t j1, const double* Bt, size_t stride,
+                     double* const* P, size_t b0, size_t b1) {
+  auto tile = [&](auto count, size_t i, size_t j0, size_t j1) {
+    constexpr size_t R = decltype(count)::value;
+    V acc[R][C];
+    load_sums(acc, P, i);
+    for (size_t j = j0; j < j1; ++j) {
+      const double* g = G + j * ld + i;
+      const double* b = Bt + j * stride;
+      V x[R];
+      LOWRANK_UNROLL
+      for (size_t r = 0; r < R; ++r) x[r] = load(g + r * L);
+      LOWRANK_UNROLL
+      for (size_t c = 0; c < C; ++c) {
+        const double bc = b[c];
+        LOWRANK_UNROLL
+        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] - x[r] * bc;
+      }
+    }
+    store_sums(P, i, acc);
+  };
+  auto rows = [&](size_t i0, size_t i1, size_t j0, size_t j1) {
+    eliminate_rows(G, ld, j0, j1, Bt, stride, C, P, i0, i1);
+  };
+  by_tiles<rows_for(C)>(b0, b1, j0, j1, tile, rows);
+}
+
+template <size_t C>
+void sq_distances_chunk(const double* xp, size_t ld, size_t d, const double* xu, double* const* out, size_t b0,
+                        size_t b1, size_t t0, size_t t1) {
+  auto tile = [&](auto count, size_t i, size_t t0, size_t t1) {
+    constexpr size_t R = decltype(count)::value;
+    V acc[R][C];
+    start_sums(acc, out, i, t0 == 0);
+    for (size_t t = t0; t < t1; ++t) {
+      V x[R];
+      LOWRANK_UNROLL
+      for (size_t r = 0; r < R; ++r) x[r] = load(xp + t * ld + i + r * L);
+      LOWRANK_UNROLL
+      for (size_t c = 0; c < C; ++c) {
+        const double a = xu[c * d + t];
+        LOWRANK_UNROLL
+        for (size_t r = 0; r < R; ++r) {
+          const V diff = a - x[r];
+          acc[r][c] = acc[r][c] + diff * diff;
+        }
+      }
+    }
+    store_sums(out, i, acc);
+  };
+  auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
+    sq_distances_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
+  };
+  by_tiles<rows_for(C)>(b0, b1, t0, t1, tile, rows);
+}
+
+template <size_t C>
+void inner_products_chunk(const double* xp, size_t ld, size_t d, const double* xu, double* const* out, size_t b0,
+                          size_t b1, size_t t0, size_t t1) {
+  auto tile = [&](auto count, size_t i, size_t t0, size_t t1) {
+    constexpr size_t R = decltype(count)::value;
+    V acc[R][C];
+    size_t t = t0;
+    if (t0 == 0) {
+      // The first product starts the sum: by itself for one coordinate, else
+      // added to 0.0 as every later one is.
+      V x[R];
+      LOWRANK_UNROLL
+      for (size_t r = 0; r < R; ++r) x[r] = load(xp + i + r * L);
+      LOWRANK_UNROLL
+      for (size_t c = 0; c < C; ++c)
+        LOWRANK_UNROLL
+        for (size_t r = 0; r < R; ++r) acc[r][c] = d == 1 ? x[r] * xu[c * d] : 0.0 + x[r] * xu[c * d];
+      t = 1;
+    } else {
+      load_sums(acc, out, i);
+    }
+    for (; t < t1; ++t) {
+      V x[R];
+      LOWRANK_UNROLL
+      for (size_t r = 0; r < R; ++r) x[r] = load(xp + t * ld + i + r * L);
+      LOWRANK_UNROLL
+      for (size_t c = 0; c < C; ++c) {
+        const double a = xu[c * d + t];
+        LOWRANK_UNROLL
+        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + x[r] * a;
+      }
+    }
+    store_sums(out, i, acc);
+  };
+  auto rows = [&](size_t i0, size_t i1, size_t t0, size_t t1) {
+    inner_products_rows(xp, ld, t0, t1, xu, d, C, out, i0, i1);
+  };
+  by_tiles<rows_for(C)>(b0, b1, t0, t1, tile, rows);
+}
+
+template <size_t C>
+void ortho_sums_chunk(const double* T, size_t ld, const double* N, size_t last, const double* const* hu, size_t hs,
+                      double* const* out, size_t b0, size_t b1, size_t q0, size_t q1) {
+  auto tile = [&](auto count, size_t i, size_t q0, size_t q1) {
+    constexpr size_t R = decltype(count)::value;
+    V acc[R][C];
+    start_sums(acc, out, i, q0 == 0);
+    for (size_t q = q0; q < q1; ++q) {
+      V h[R];
+      LOWRANK_UNROLL
+      for (size_t r = 0; r < R; ++r) h[r] = load(T + q * ld + i + r * L);
+      const double nq = N[q < last ? q : last];
+      LOWRANK_UNROLL
+      for (size_t c = 0; c < C; ++c) {
+        const double a = hu[c][q * hs];
+        LOWRANK_UNROLL
+        for (size_t r = 0; r < R; ++r) acc[r][c] = acc[r][c] + (a * h[r]) / nq;
+      }
+    }
+    store_sums(out, i, acc);
+  };
+  auto rows = [&](size_t i0, size_t i1, size_t q0, size_t q1) {
+    ortho_sums_rows(T, ld, q0, q1, N, last, hu, hs, C, out, i0, i1);
+  };
+  by_tiles<rows_for(C)>(b0, b1, q0, q1, tile, rows);
 }
 
 #endif  // LOWRANK_PANEL_VECTOR_BYTES > 0
@@ -375,8 +377,9 @@ void by_chunks(size_t C, F&& f) {
 void eliminate(const double* G, size_t ld, size_t k, const double* Bt, size_t C, double* const* P, size_t r0,
                size_t r1) {
 #if LOWRANK_PANEL_VECTOR_BYTES > 0
-  by_chunks(
-      C, [&](auto count, size_t c0) { eliminate_chunk<decltype(count)::value>(G, ld, k, Bt + c0, C, P + c0, r0, r1); });
+  by_groups(k, C, r0, r1, [&](auto count, size_t c0, size_t b0, size_t b1, size_t j0, size_t j1) {
+    eliminate_chunk<decltype(count)::value>(G, ld, j0, j1, Bt + c0, C, P + c0, b0, b1);
+  });
 #else
   for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)
     eliminate_rows(G, ld, 0, k, Bt, C, C, P, b0, lesser(r1, b0 + BLOCK_ROWS));
@@ -392,8 +395,8 @@ void finish(const double* src, double gkk, double* col, double* resid, size_t r0
 void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,
                   size_t r1) {
 #if LOWRANK_PANEL_VECTOR_BYTES > 0
-  by_chunks(C, [&](auto count, size_t c0) {
-    sq_distances_chunk<decltype(count)::value>(xp, ld, d, xu + c0 * d, out + c0, r0, r1);
+  by_groups(d, C, r0, r1, [&](auto count, size_t c0, size_t b0, size_t b1, size_t t0, size_t t1) {
+    sq_distances_chunk<decltype(count)::value>(xp, ld, d, xu + c0 * d, out + c0, b0, b1, t0, t1);
   });
 #else
   for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)
@@ -404,8 +407,8 @@ void sq_distances(const double* xp, size_t ld, size_t d, const double* xu, size_
 void inner_products(const double* xp, size_t ld, size_t d, const double* xu, size_t C, double* const* out, size_t r0,
                     size_t r1) {
 #if LOWRANK_PANEL_VECTOR_BYTES > 0
-  by_chunks(C, [&](auto count, size_t c0) {
-    inner_products_chunk<decltype(count)::value>(xp, ld, d, xu + c0 * d, out + c0, r0, r1);
+  by_groups(d, C, r0, r1, [&](auto count, size_t c0, size_t b0, size_t b1, size_t t0, size_t t1) {
+    inner_products_chunk<decltype(count)::value>(xp, ld, d, xu + c0 * d, out + c0, b0, b1, t0, t1);
   });
 #else
   for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)
@@ -417,8 +420,8 @@ void ortho_sums(const double* T, size_t ld, size_t w, const double* N, size_t la
                 size_t C,
                 double* const* out, size_t r0, size_t r1) {
 #if LOWRANK_PANEL_VECTOR_BYTES > 0
-  by_chunks(C, [&](auto count, size_t c0) {
-    ortho_sums_chunk<decltype(count)::value>(T, ld, w, N, last, hu + c0, hs, out + c0, r0, r1);
+  by_groups(w, C, r0, r1, [&](auto count, size_t c0, size_t b0, size_t b1, size_t q0, size_t q1) {
+    ortho_sums_chunk<decltype(count)::value>(T, ld, N, last, hu + c0, hs, out + c0, b0, b1, q0, q1);
   });
 #else
   for (size_t b0 = r0; b0 < r1; b0 += BLOCK_ROWS)

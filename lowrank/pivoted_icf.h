@@ -46,54 +46,81 @@
 
 namespace lowrank {
 
-// Zero-filled doubles from calloc: pages that are never written are never
-// touched, so a generous capacity costs no time; large buffers ask for huge
-// pages, which makes first touching them several times cheaper.
+// Work doubles in a block of memory that is kept for the next call once
+// given back (host/huge_pages.h), so that a repeated factorization finds its
+// buffers already backed by pages, whatever the process did before.  The
+// contents start undefined: every user writes the values it reads.
 struct Doubles {
-  struct Free {
-    void operator()(double* p) const { std::free(p); }
-  };
-  std::unique_ptr<double, Free> values;
+  pages::Block block;
   size_t count = 0;
 
   Doubles() = default;
   explicit Doubles(size_t n) : count(n) {
-    if (n == 0) return;
-    values.reset(static_cast<double*>(std::calloc(n, sizeof(double))));
-    if (!values) throw std::bad_alloc();
-    pages::advise_huge(values.get(), n * sizeof(double));
+    if (n > SIZE_MAX / sizeof(double)) throw std::bad_alloc();
+    block = pages::take(n * sizeof(double));
   }
-  double* data() { return values.get(); }
-  const double* data() const { return values.get(); }
+  ~Doubles() { pages::give(block, work_keep_bytes()); }
+  Doubles(Doubles&& other) noexcept : block(other.block), count(other.count) {
+    other.block = pages::Block();
+    other.count = 0;
+  }
+  Doubles& operator=(Doubles&& other) noexcept {
+    if (this != &other) {
+      pages::give(block, work_keep_bytes());
+      block = other.block;
+      count = other.count;
+      other.block = pages::Block();
+      other.count = 0;
+    }
+    return *this;
+  }
+  Doubles(const Doubles&) = delete;
+  Doubles& operator=(const Doubles&) = delete;
+
+  double* data() { return static_cast<double*>(block.data); }
+  const double* data() const { return static_cast<const double*>(block.data); }
   size_t size() const { return count; }
   bool empty() const { return count == 0; }
-  double& operator[](size_t i) { return values.get()[i]; }
-  const double& operator[](size_t i) const { return values.get()[i]; }
+  double& operator[](size_t i) { return data()[i]; }
+  const double& operator[](size_t i) const { return data()[i]; }
 };
 
 // Result of pivoted_icf: the factor buffer (n × capacity, column-major; its
-// first rank·n values are the factor) and the pivot order.
+// first rank·n values are the factor, zero above the diagonal) and the pivot
+// order.
 struct IcfResult {
   Doubles factor;
   std::vector<int32_t> perm;
   int32_t rank = 0;
 };
 
-// Tuning of the pool: its size and the candidates added per pass.  When it
-// starts is the kernel's to say (its POOL_FROM: the factor size, in bytes
-// read per pass, from which a pass costs more than the kernel columns of the
-// candidates that are never chosen).
-constexpr size_t POOL_SLOTS = 32;
-constexpr int POOL_REFILL = 8;
+// Tuning of the pool.  A pass makes at most POOL_REFILL columns (the
+// pivot's and the likeliest next pivots'), about as many as it takes for a
+// pass to cost its arithmetic rather than its reading of the factor.  The
+// count adapts to how well the last pass served: it starts at
+// POOL_REFILL_START, grows by half while the steps take every candidate of a
+// pass, halves (down to POOL_REFILL_LEAST) while they take fewer than half.
+// The pool holds POOL_SLOTS_PER_REFILL times the most candidates of a pass.
+// When it starts is the kernel's to say (its POOL_FROM, a step): from there
+// on a pass saved costs more than the columns of the candidates that are
+// never chosen.
+constexpr int POOL_REFILL = 16;
+constexpr size_t POOL_REFILL_START = 8;
+constexpr size_t POOL_REFILL_LEAST = 4;
+constexpr size_t POOL_SLOTS_PER_REFILL = 3;
 constexpr uint64_t POOL_FROM_KERNEL = ~uint64_t(0);
+// The start of the pool for kernels whose columns are computed (an exp, a
+// pow or a sum per value): the first steps' residuals tell little of the
+// next pivots, and their passes over a few columns are cheap.
+constexpr uint64_t POOL_FROM_COMPUTED = 8;
 // Factor columns whose terms the pooled columns take in one batch.
 constexpr size_t POOL_LAG = 8;
 
 // How a factorization runs; the results are the same for every choice.
 struct IcfOptions {
   int threads = 0;                        // threads in all; 0: as many as pay for the size
-  int refill = POOL_REFILL;               // candidates added to the pool per pass; 0 or 1: no pool
-  uint64_t pool_from = POOL_FROM_KERNEL;  // factor bytes from which the pool is used
+  int refill = POOL_REFILL;               // most columns made per pass; 0 or 1: no pool
+  uint64_t pool_from = POOL_FROM_KERNEL;  // the step from which the pool is used
   Isa isa = best_isa();                   // instruction set of the inner loops
 };
 
@@ -149,8 +176,10 @@ struct IcfWork {
 
   // The candidate pool: `slots` columns of n values, indexed by position.
   size_t slots = 0;
-  size_t refill = 1;       // candidates per pass now
-  size_t want_refill = 1;  // and once the pool is on
+  size_t refill = 1;       // columns per pass now
+  size_t most_refill = 1;  // the most once the pool is on (1: it never is)
+  size_t last_pass = 0;    // the step of the last pass
+  size_t last_fill = 0;    // and the columns it made
   uint64_t pool_from = 0;
   Doubles pool;
   std::vector<int32_t> slot_pos;  // position of a slot's candidate, -1 when free
@@ -211,7 +240,7 @@ void icf_begin(IcfWork& w, size_t n, const Kernel& kernel, const IcfOptions& opt
   w.pool = Doubles(n);
   w.slot_pos.assign(1, -1);
   w.pos_slot.assign(n, -1);
-  w.want_refill = options.refill > 1 ? static_cast<size_t>(options.refill) : 1;
+  w.most_refill = options.refill > 1 ? static_cast<size_t>(options.refill) : 1;
   w.pool_from = options.pool_from == POOL_FROM_KERNEL ? Kernel::POOL_FROM : options.pool_from;
   w.refill = 1;
   w.isa = options.isa;
@@ -221,23 +250,40 @@ void icf_begin(IcfWork& w, size_t n, const Kernel& kernel, const IcfOptions& opt
   w.block = std::min(PASS_BLOCK_ROWS, std::max(PASS_BLOCK_MIN, share));
 }
 
-// Turns the pool on once a pass over k columns is worth saving, if the
+// Turns the pool on from step pool_from (never at step 0, whose residuals
+// are only the kernel diagonal and tell nothing of the next pivots), if the
 // machine has the memory for it; otherwise the factorization goes on with one
 // pass per step.
 inline void icf_consider_pool(IcfWork& w, size_t k) {
-  if (w.want_refill <= 1 || w.refill > 1 || bytes_of(w.n, 8 * k) < w.pool_from) return;
-  const size_t refill = w.want_refill;
-  w.want_refill = 1;  // one try
-  if (!fits_in_memory(add_bytes(bytes_of(w.n, 8 * (k + POOL_SLOTS)), icf_state_bytes(w.n)))) return;
+  if (w.most_refill <= 1 || w.refill > 1 || k == 0 || k < w.pool_from) return;
+  const size_t most = w.most_refill;
+  w.most_refill = 1;  // one try
+  const size_t slots = POOL_SLOTS_PER_REFILL * most;
+  if (!fits_in_memory(add_bytes(bytes_of(w.n, 8 * (k + slots)), icf_state_bytes(w.n)))) return;
   // No column is pooled between steps without the pool, so nothing is kept.
   try {
-    w.pool = Doubles(POOL_SLOTS * w.n);
+    w.pool = Doubles(slots * w.n);
   } catch (const std::bad_alloc&) {
     return;
   }
-  w.slot_pos.resize(POOL_SLOTS, -1);
-  w.slots = POOL_SLOTS;
-  w.refill = refill;
+  w.slot_pos.resize(slots, -1);
+  w.slots = slots;
+  w.most_refill = most;
+  w.refill = std::min(most, POOL_REFILL_START);
+  w.last_fill = 0;
+}
+
+// Sizes the pass at step k by how the last one served: the steps since took
+// all of its columns (or as many from the pool), so more are worth making at
+// once; or fewer than half of them, so fewer.
+inline void icf_adapt_refill(IcfWork& w, size_t k) {
+  if (w.refill <= 1 || w.last_fill <= 1) return;
+  const size_t served = k - w.last_pass;
+  const size_t least = std::min(w.most_refill, POOL_REFILL_LEAST);
+  if (served >= w.last_fill)
+    w.refill = std::min(w.most_refill, w.refill + w.refill / 2);
+  else if (2 * served < w.last_fill)
+    w.refill = std::max(least, w.refill / 2);
 }
 
 // Chooses the candidates of a pass at step k (the pivot is at position k and
@@ -407,8 +453,11 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
     w.synced = k;
   }
   if (w.pos_slot[k] < 0) {
+    icf_adapt_refill(w, k);
     icf_choose(w, k);
     icf_fill(w, kernel, k);
+    w.last_pass = k;
+    w.last_fill = w.fill_slots.size();
   } else {
     icf_catch_up(w, std::vector<int32_t>(1, w.pos_slot[k]), k);
   }
@@ -502,6 +551,9 @@ IcfResult pivoted_icf(int32_t n_in, Kernel& kernel, double tol, int32_t capacity
       before = trace;
     }
   }
+  // The steps never write above the diagonal, and the buffer may hold an
+  // earlier call's values there.
+  for (size_t j = 1; j < static_cast<size_t>(rank); ++j) std::fill_n(out.factor.data() + j * n, j, 0.0);
   out.perm = std::move(w.perm);
   out.rank = rank;
   if (stats) *stats = w.stats;

@@ -10,12 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "lowrank/pivoted_icf.h"
+
 namespace lowrank {
 
 struct PositionedSamples {
   const double* X;  // d × n, one sample per column, in sample order
   size_t d, n;
-  std::vector<double> xp;
+  Doubles xp;
   std::vector<double> xu;
 
   PositionedSamples(const double* X_, size_t d_, size_t n_) : X(X_), d(d_), n(n_), xp(d_ * n_) {

@@ -1,6 +1,7 @@
 // The fast procedure against the literal one, bit for bit, for every way it
 // can run: each instruction set this processor has, one thread and two, one
-// pass per column and the candidate pool (turned on from the first step), at
+// pass per column and the candidate pool (turned on from the first step on
+// which it may be, with passes of up to 3, 8 and 16 columns), at
 // sizes around the vector tiles (8, 24, 32 rows), the term groups (8
 // columns) and the blocks of rows (2048), ranks past the buffer's growth,
 // with repeated samples (ties and zero residuals) and with NaN and infinite
@@ -30,7 +31,7 @@ std::vector<lowrank::IcfOptions> all_options() {
   for (lowrank::Isa isa : {lowrank::Isa::base, lowrank::Isa::avx2, lowrank::Isa::avx512}) {
     if (!lowrank::isa_available(isa)) continue;
     for (int threads : {1, 2})
-      for (int refill : {1, 3, 8}) {
+      for (int refill : {1, 3, 8, lowrank::POOL_REFILL}) {
         lowrank::IcfOptions o;
         o.isa = isa;
         o.threads = threads;
@@ -89,6 +90,46 @@ TEST(PivotedIcf, RbfMatchesLiteralProcedure) {
         "rbf n=" + std::to_string(c.n), &hits);
   }
   EXPECT_GT(hits, 1000);  // the pool's columns were used
+}
+
+// The widths users pick (about the median distance of the samples, which is
+// 6.3 here) at the ranks of the benchmarks, over a block of rows and a part:
+// the pool's candidates and the size of its passes follow these kernels'
+// pivots as they do the wide kernel's.  One pass per column and passes of up
+// to 16 columns, each instruction set, one thread and two.  Each rank's
+// tolerance lies halfway between the remaining traces of its last step and
+// the next.
+TEST(PivotedIcf, RbfAtUsersWidthsMatchesLiteralProcedure) {
+  const int32_t d = 20, n = 2300;
+  const auto X = random_data(static_cast<size_t>(d) * n, 2300);
+  int64_t hits = 0;
+  for (double sigma : {4.5, 6.0}) {
+    const auto longer = lowrank::icf_rbf(X.data(), d, n, sigma, 1e-9, 610);
+    ASSERT_GT(longer.rank, 600);
+    std::vector<double> left(601, static_cast<double>(n));
+    for (size_t j = 0; j < 600; ++j) {
+      double s = 0.0;
+      for (size_t i = 0; i < static_cast<size_t>(n); ++i) s += longer.factor[i + j * n] * longer.factor[i + j * n];
+      left[j + 1] = left[j] - s;
+    }
+    for (int32_t rank : {100, 300, 600}) {
+      const double tol = (left[rank - 1] + left[rank]) / 2;
+      const auto ref = lowrank_ref::icf_rbf(X.data(), d, n, sigma, tol, 30 * d);
+      ASSERT_EQ(ref.rank, rank);
+      const std::string what = "rbf sigma=" + std::to_string(sigma) + " rank " + std::to_string(rank);
+      for (const lowrank::IcfOptions& o : all_options()) {
+        if (o.refill != 1 && o.refill != lowrank::POOL_REFILL) continue;
+        lowrank::IcfStats stats;
+        const auto got = lowrank::icf_rbf(X.data(), d, n, sigma, tol, 30 * d, o, &stats);
+        ASSERT_EQ(got.rank, ref.rank) << what << ", " << describe(o);
+        ASSERT_EQ(got.perm, ref.perm) << what << ", " << describe(o);
+        ASSERT_EQ(std::memcmp(got.factor.data(), ref.G.data(), ref.G.size() * sizeof(double)), 0)
+            << what << ", " << describe(o);
+        hits += stats.steps - stats.passes;
+      }
+    }
+  }
+  EXPECT_GT(hits, 10000);
 }
 
 TEST(PivotedIcf, DotpowerMatchesLiteralProcedure) {
