@@ -13,10 +13,11 @@ function rows = compare_gram()
 % Debian builds it copies into a fresh array on return (with the first
 % touch of its pages); the baseline divided by it bounds the ratio any
 % kernel code could reach under this host, so the rows have no aim beyond
-% it.  Each time is the best of a few runs; ours and the baseline alternate
-% within one run.  The baseline sums in BLAS order, so its values differ
-% from gram_square's in the last bits; the largest difference is checked to
-% stay at rounding level, so that both compute the same thing.
+% it.  Each time is the best of a few runs, each on idle processors
+% (bench/settle.m); ours and the baseline alternate within one run.  The
+% baseline sums in BLAS order, so its values differ from gram_square's in
+% the last bits; the largest difference is checked to stay at rounding
+% level, so that both compute the same thing.
   g = 0.01; c = 0.05; c0 = 1;
   rows = struct('name', {}, 'ours', {}, 'baseline', {}, 'target', {}, 'floor', {});
   cases = {2, 2000, 64; 2, 4000, 256; 1, 2000, 64; 1, 4000, 256};
@@ -61,9 +62,9 @@ function [ours, base] = time_both(type, M, N, g, c, c0, reps)
   ours = inf; base = inf;
   for r = 1:reps
     clear K Kb;
-    tic; K = gram_square(X, model); ours = min(ours, toc);
+    settle(); tic; K = gram_square(X, model); ours = min(ours, toc);
     clear K;
-    tic; Kb = baseline(type, X, g, c, c0); base = min(base, toc);
+    settle(); tic; Kb = baseline(type, X, g, c, c0); base = min(base, toc);
     clear Kb;
   end
   if type == 4

@@ -9,8 +9,8 @@ function rows = compare_icf()
 % The name of each row carries its memory floor for a plain pivoted
 % Cholesky: the bytes of the factor read over the steps (sum of n*k*8 for
 % k = 0 ... rank-1) at 26 GB/s, the streaming rate of one thread on the
-% reference machine.  Every time is the best of a few runs; ours and the
-% baseline alternate.
+% reference machine.  Every time is the best of a few runs, each on idle
+% processors (bench/settle.m); ours and the baseline alternate.
   rows = struct('name', {}, 'ours', {}, 'baseline', {}, 'target', {});
   randn('state', 20000);
   d = 20;
@@ -48,12 +48,12 @@ function [ours, base] = time_rbf(X, sigma, tol, rank, runs, with_baseline)
     base = inf;
   end
   for k = 1:runs
-    t = tic; [G, p] = icf_rbf(X, sigma, tol, rank); ours = min(ours, toc(t));
+    settle(); t = tic; [G, p] = icf_rbf(X, sigma, tol, rank); ours = min(ours, toc(t));
     if columns(G) ~= rank
       error('compare_icf:rank', 'icf_rbf made rank %d, not %d', columns(G), rank);
     end
     if with_baseline
-      t = tic; [Gb, pb] = icf_rbf_octave(X, sigma, tol, rank, true); base = min(base, toc(t));
+      settle(); t = tic; [Gb, pb] = icf_rbf_octave(X, sigma, tol, rank, true); base = min(base, toc(t));
       % By norms the kernel values lose accuracy, so only the trace
       % explained is compared.
       if abs(sum(G(:) .^ 2) - sum(Gb(:) .^ 2)) > 1e-6 * sum(G(:) .^ 2)

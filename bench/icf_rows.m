@@ -7,7 +7,8 @@ function icf_rows(condition, outfile)
 %   icf_matrix, n = 3000, rank 300,
 % each against its Octave baseline (bench/icf_rbf_octave.m by differences,
 % bench/icf_matrix_octave.m), ours and the baseline alternating, the best
-% of a few runs each.  Both must give the same factor to rounding.
+% of a few runs each, every timed call on idle processors (bench/settle.m).
+% Both must give the same factor to rounding.
 % CONDITION 'fresh' measures at once; 'after 2 GB' first allocates 2 GB of
 % Octave arrays of mixed sizes and frees them, as a session that has worked
 % for a while has (it moves glibc's mmap threshold and leaves the heap
@@ -63,11 +64,11 @@ end
 function [ours, base] = time_rbf(X, sigma, tol, rank, runs)
   ours = inf; base = inf;
   for k = 1:runs
-    t = tic; [G, p] = icf_rbf(X, sigma, tol, rank); ours = min(ours, toc(t));
+    settle(); t = tic; [G, p] = icf_rbf(X, sigma, tol, rank); ours = min(ours, toc(t));
     if columns(G) ~= rank
       error('icf_rows:rank', 'icf_rbf made rank %d, not %d', columns(G), rank);
     end
-    t = tic; [Gb, pb] = icf_rbf_octave(X, sigma, tol, rank, false); base = min(base, toc(t));
+    settle(); t = tic; [Gb, pb] = icf_rbf_octave(X, sigma, tol, rank, false); base = min(base, toc(t));
     check_same(G, p, Gb, pb, sprintf('icf_rbf sigma=%g', sigma));
     clear G Gb;
   end
@@ -76,8 +77,8 @@ end
 function [ours, base] = time_matrix(A, rank, runs)
   ours = inf; base = inf;
   for k = 1:runs
-    t = tic; [G, p] = icf_matrix(A, 0, rank); ours = min(ours, toc(t));
-    t = tic; [Gb, pb] = icf_matrix_octave(A, 0, rank); base = min(base, toc(t));
+    settle(); t = tic; [G, p] = icf_matrix(A, 0, rank); ours = min(ours, toc(t));
+    settle(); t = tic; [Gb, pb] = icf_matrix_octave(A, 0, rank); base = min(base, toc(t));
     check_same(G, p - 1, Gb, pb - 1, 'icf_matrix');
     clear G Gb;
   end

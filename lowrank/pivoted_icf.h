@@ -287,14 +287,18 @@ inline void icf_adapt_refill(IcfWork& w, size_t k) {
 }
 
 // Chooses the candidates of a pass at step k (the pivot is at position k and
-// is not pooled, or the pool ran out): the pivot, then the positions with
-// the largest positive residuals that are not pooled yet, up to `refill`
-// new ones.  When no slot is free, the pooled candidate with the lowest
-// residual makes room, provided the newcomer's residual is larger.  Leaves
-// the chosen slots in w.fill_slots.
+// is not pooled): the pivot, then the positions with the largest positive
+// residuals that are not pooled yet, up to w.refill columns in all.  When no
+// slot is free, the pooled candidate with the lowest residual makes room,
+// provided the newcomer's residual is larger.  Leaves the chosen slots in
+// w.fill_slots.
 inline void icf_choose(IcfWork& w, size_t k) {
   const size_t n = w.n;
   w.fill_slots.clear();
+  auto release = [&](size_t slot) {
+    w.pos_slot[static_cast<size_t>(w.slot_pos[slot])] = -1;
+    w.slot_pos[slot] = -1;
+  };
   auto take = [&](size_t pos) {
     int32_t slot = -1;
     for (size_t s = 0; s < w.slots; ++s)
@@ -316,25 +320,22 @@ inline void icf_choose(IcfWork& w, size_t k) {
         }
       }
       if (slot < 0 || (pos != k && !(w.resid[pos] > lowest))) return false;
-      w.pos_slot[static_cast<size_t>(w.slot_pos[static_cast<size_t>(slot)])] = -1;
+      release(static_cast<size_t>(slot));
     }
     w.slot_pos[static_cast<size_t>(slot)] = static_cast<int32_t>(pos);
     w.pos_slot[pos] = slot;
     w.fill_slots.push_back(slot);
     return true;
   };
-  if (w.pos_slot[k] < 0) take(k);
-  if (w.refill <= 1) return;
   // No more candidates than steps may come: a candidate left over at the end
   // costs its column for nothing.
   const size_t most = std::min(w.refill, std::max<size_t>(w.horizon, 1));
-  if (w.fill_slots.size() >= most) return;
   // The `want` largest positive residuals of the positions not pooled, in
   // one scan: a short list kept in decreasing order (the lower position
   // first among equal values).
-  const size_t want = most - w.fill_slots.size();
+  const size_t want = w.refill > 1 && most > 1 ? most - 1 : 0;
   w.ranked.clear();
-  for (size_t i = k + 1; i < n; ++i) {
+  for (size_t i = k + 1; i < n && want > 0; ++i) {
     const double r = w.resid[i];
     if (!(r > 0.0) || w.pos_slot[i] >= 0) continue;
     if (w.ranked.size() == want && !(r > w.ranked.back().first)) continue;
@@ -343,6 +344,7 @@ inline void icf_choose(IcfWork& w, size_t k) {
     w.ranked.emplace_back(r, static_cast<int32_t>(i));
     for (; at > 0 && w.ranked[at - 1].first < r; --at) std::swap(w.ranked[at - 1], w.ranked[at]);
   }
+  take(k);
   for (const auto& candidate : w.ranked)
     if (!take(static_cast<size_t>(candidate.second))) break;
 }
@@ -403,11 +405,12 @@ inline void icf_catch_up(IcfWork& w, const std::vector<int32_t>& slots, size_t k
   });
 }
 
-// The pooled slots, in slot order.
-inline const std::vector<int32_t>& icf_active(IcfWork& w) {
+// The pooled slots but those in `except`, in slot order.
+inline const std::vector<int32_t>& icf_active(IcfWork& w, const std::vector<int32_t>& except) {
   w.active.clear();
   for (size_t s = 0; s < w.slots; ++s)
-    if (w.slot_pos[s] >= 0) w.active.push_back(static_cast<int32_t>(s));
+    if (w.slot_pos[s] >= 0 && std::find(except.begin(), except.end(), static_cast<int32_t>(s)) == except.end())
+      w.active.push_back(static_cast<int32_t>(s));
   return w.active;
 }
 
@@ -448,16 +451,20 @@ double icf_step(IcfWork& w, Kernel& kernel, size_t k, size_t p, size_t* next) {
   // pass (so that every pooled column is then eliminated up to column k-1);
   // the pivot's column takes the ones it lacks when it is chosen.
   icf_consider_pool(w, k);
-  if (w.pos_slot[k] < 0 || k - w.synced >= POOL_LAG) {
-    icf_catch_up(w, icf_active(w), k);
-    w.synced = k;
-  }
   if (w.pos_slot[k] < 0) {
+    // A pass.  The candidates are chosen first, so that a pooled column one
+    // displaces takes no more terms; the pooled columns that stay are
+    // brought up to column k-1, as the pass brings the new ones.
     icf_adapt_refill(w, k);
     icf_choose(w, k);
+    icf_catch_up(w, icf_active(w, w.fill_slots), k);
+    w.synced = k;
     icf_fill(w, kernel, k);
     w.last_pass = k;
     w.last_fill = w.fill_slots.size();
+  } else if (k - w.synced >= POOL_LAG) {
+    icf_catch_up(w, icf_active(w, {}), k);
+    w.synced = k;
   } else {
     icf_catch_up(w, std::vector<int32_t>(1, w.pos_slot[k]), k);
   }
