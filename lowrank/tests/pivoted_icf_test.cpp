@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/huge_pages.h"
 #include "lowrank/dotpower.h"
 #include "lowrank/matrix.h"
 #include "lowrank/ortho.h"
@@ -130,6 +131,43 @@ TEST(PivotedIcf, RbfAtUsersWidthsMatchesLiteralProcedure) {
     }
   }
   EXPECT_GT(hits, 10000);
+}
+
+// Work memory is kept between calls within a bound and handed out again
+// with whatever the last call left in it: a factorization on blocks that
+// another one left dirty gives the same bits as on fresh ones.
+TEST(PivotedIcf, KeptWorkMemory) {
+#if !defined(__SANITIZE_ADDRESS__)
+  const uint64_t MB = uint64_t{1} << 20;
+  pages::release_kept();
+  pages::Block a = pages::take(3 * MB);
+  void* const where = a.data;
+  pages::give(a, 8 * MB);
+  EXPECT_EQ(pages::kept_bytes(), a.bytes);
+  pages::Block b = pages::take(2 * MB);  // fits in the kept block
+  EXPECT_EQ(b.data, where);
+  EXPECT_EQ(pages::kept_bytes(), 0u);
+  pages::give(b, 1 * MB);  // beyond the bound: returned to the system
+  EXPECT_EQ(pages::kept_bytes(), 0u);
+  pages::Block old = pages::take(3 * MB), mid = pages::take(3 * MB), young = pages::take(3 * MB);
+  const uint64_t newest = mid.bytes + young.bytes;
+  pages::give(old, 8 * MB);
+  pages::give(mid, 8 * MB);
+  pages::give(young, 8 * MB);  // the oldest makes room
+  EXPECT_EQ(pages::kept_bytes(), newest);
+  pages::release_kept();
+  EXPECT_EQ(pages::kept_bytes(), 0u);
+#endif
+  const int32_t d = 5, n = 3000;
+  const auto X = random_data(static_cast<size_t>(d) * n, 91), Y = random_data(static_cast<size_t>(d) * n, 92);
+  const auto first = lowrank::icf_rbf(X.data(), d, n, 1.5, 1e-3, 2);
+  const std::vector<double> G(first.factor.data(), first.factor.data() + static_cast<size_t>(first.rank) * n);
+  const auto perm = first.perm;
+  { const auto other = lowrank::icf_rbf(Y.data(), d, n, 0.7, 1e-4, 2); }
+  const auto again = lowrank::icf_rbf(X.data(), d, n, 1.5, 1e-3, 2);
+  ASSERT_EQ(again.rank, first.rank);
+  EXPECT_EQ(again.perm, perm);
+  EXPECT_TRUE(eegtest::same_bits(G, again.factor.data(), G.size()));
 }
 
 TEST(PivotedIcf, DotpowerMatchesLiteralProcedure) {
