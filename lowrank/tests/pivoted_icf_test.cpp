@@ -103,7 +103,7 @@ TEST(PivotedIcf, RbfMatchesLiteralProcedure) {
 TEST(PivotedIcf, RbfAtUsersWidthsMatchesLiteralProcedure) {
   const int32_t d = 20, n = 2300;
   const auto X = random_data(static_cast<size_t>(d) * n, 2300);
-  int64_t hits = 0;
+  int64_t hits = 0, pooled_steps = 0;
   for (double sigma : {4.5, 6.0}) {
     const auto longer = lowrank::icf_rbf(X.data(), d, n, sigma, 1e-9, 610);
     ASSERT_GT(longer.rank, 600);
@@ -126,11 +126,14 @@ TEST(PivotedIcf, RbfAtUsersWidthsMatchesLiteralProcedure) {
         ASSERT_EQ(got.perm, ref.perm) << what << ", " << describe(o);
         ASSERT_EQ(std::memcmp(got.factor.data(), ref.G.data(), ref.G.size() * sizeof(double)), 0)
             << what << ", " << describe(o);
-        hits += stats.steps - stats.passes;
+        if (o.refill != 1) {
+          hits += stats.steps - stats.passes;
+          pooled_steps += stats.steps;
+        }
       }
     }
   }
-  EXPECT_GT(hits, 10000);
+  EXPECT_GT(hits, pooled_steps / 2);  // the pool made most columns
 }
 
 // Work memory is kept between calls within a bound and handed out again
