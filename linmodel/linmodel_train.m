@@ -34,6 +34,9 @@ function varargout = linmodel_train (varargin)
 %                -v K       K-fold cross-validation (K >= 2) instead of a model
 %                -q         quiet
 %              Values must be numbers (whole numbers for -s, -v and i).
+%              Like liblinear-train, the real values of -c, -p, -e, -B and
+%              -wi are read in single precision: -c 0.3 trains with
+%              C = 0.30000001192092896, and MODEL.bias of -B 0.3 is that.
 %     'col'    exactly this text: the instances are the columns of X.
 %
 %   Output

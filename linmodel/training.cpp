@@ -30,7 +30,7 @@ bool next_token(const char* text, size_t* pos, char* token, size_t size) {
   return true;
 }
 
-// A whole token as an int, or as a finite double.
+// A whole token as an int.
 bool read_int(const char* s, int* out) {
   if (!*s) return false;
   char* end = nullptr;
@@ -41,12 +41,15 @@ bool read_int(const char* s, int* out) {
   return true;
 }
 
-bool read_double(const char* s, double* out) {
+// liblinear-train reads its real-valued options (-c, -p, -e, -B and the
+// weights of -wi) in single precision: "-c 0.3" trains with C =
+// 0.30000001192092896.  The same rounding here gives the same model.
+bool read_real(const char* s, double* out) {
   if (!*s) return false;
   char* end = nullptr;
-  const double v = std::strtod(s, &end);
+  const float v = std::strtof(s, &end);
   if (*end || !std::isfinite(v)) return false;
-  *out = v;
+  *out = static_cast<double>(v);
   return true;
 }
 
@@ -131,23 +134,23 @@ const char* parse_train_options(const char* text, TrainOptions* o, char* error, 
         if (!ok) return fail(error, size, "-v %s: the number of folds must be a whole number of at least 2", value);
         break;
       case 'c':
-        ok = read_double(value, &o->C);
+        ok = read_real(value, &o->C);
         break;
       case 'p':
-        ok = read_double(value, &o->p);
+        ok = read_real(value, &o->p);
         break;
       case 'e':
-        ok = o->eps_given = read_double(value, &o->eps);
+        ok = o->eps_given = read_real(value, &o->eps);
         break;
       case 'B':
-        ok = read_double(value, &o->bias);
+        ok = read_real(value, &o->bias);
         break;
       case 'w':
         if (o->nr_weight == MAX_CLASS_WEIGHTS) {
           std::snprintf(error, size, "at most %d class weights (-wi)", MAX_CLASS_WEIGHTS);
           return error;
         }
-        ok = read_double(value, &o->weight[o->nr_weight]);
+        ok = read_real(value, &o->weight[o->nr_weight]);
         if (ok) o->weight_label[o->nr_weight++] = label;
         break;
     }

@@ -34,8 +34,9 @@ struct TrainOptions {
 };
 
 // Parses liblinear-train's options (-s, -c, -p, -e, -B, -wi, -v, -q),
-// separated by white space.  Stricter than liblinear-train: a value must be
-// a whole number (-s, -v, the i of -wi) or a finite number, -v at least 2,
+// separated by white space, reading the real values in single precision as
+// liblinear-train does.  Stricter than liblinear-train: a value must be a
+// whole number (-s, -v, the i of -wi) or a finite number, -v at least 2,
 // and every token an option or its value.  Returns null, or the reason
 // written into `error`.
 const char* parse_train_options(const char* text, TrainOptions* options, char* error, size_t error_size);
