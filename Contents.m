@@ -17,6 +17,8 @@
 %   svm_kernel_model      - Smallest SVM model struct that gram_square and gram_pair accept.
 %
 % Linear models
+%   linmodel_train        - Train a liblinear linear model inside the host.
+%   linmodel_predict      - Predict with a liblinear model, quietly, for online use.
 %   linmodel_score        - Score test instances with a liblinear model struct.
 %   linmodel_read         - Read a liblinear model file into a model struct.
 %

@@ -7,7 +7,7 @@
 # are the shared libraries of EEGMEX_SHARED that a MEX file links (found
 # beside it); DEFINES are a shared library's preprocessor definitions.
 EEGMEX_VERSION := 1.0.0
-EEGMEX_MEX := icf_rbf icf_dotpower icf_ortho icf_matrix acq_start acq_fetch acq_stop acq_stop_all gram_square gram_pair linmodel_score linidx_coords lattice_frontier lattice_frontier_full lattice_extend lattice_mismatch lattice_nearest tri_pack_f32 tri_unpack_f32 tri_qform_f32
+EEGMEX_MEX := icf_rbf icf_dotpower icf_ortho icf_matrix acq_start acq_fetch acq_stop acq_stop_all gram_square gram_pair linmodel_score linmodel_train linmodel_predict linidx_coords lattice_frontier lattice_frontier_full lattice_extend lattice_mismatch lattice_nearest tri_pack_f32 tri_unpack_f32 tri_qform_f32
 icf_rbf_SOURCES := lowrank/icf_rbf.cpp lowrank/rbf.cpp lowrank/dotpower.cpp lowrank/ortho.cpp lowrank/matrix.cpp lowrank/memory.cpp lowrank/team.cpp lowrank/panel.cpp lowrank/panel_avx2.cpp lowrank/panel_avx512.cpp lowrank/panel_dispatch.cpp host/huge_pages.cpp
 icf_rbf_LIBS := threads
 icf_rbf_SHARED := 
@@ -48,10 +48,18 @@ gram_pair_SOURCES := svkernel/gram_pair.cpp svkernel/kernel.cpp host/huge_pages.
 gram_pair_LIBS := threads
 gram_pair_SHARED := 
 gram_pair_HELP := svkernel/gram_pair.m
-linmodel_score_SOURCES := linmodel/linmodel_score.cpp linmodel/scoring.cpp
+linmodel_score_SOURCES := linmodel/linmodel_score.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
 linmodel_score_LIBS := linear
 linmodel_score_SHARED := 
 linmodel_score_HELP := linmodel/linmodel_score.m
+linmodel_train_SOURCES := linmodel/linmodel_train.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
+linmodel_train_LIBS := linear
+linmodel_train_SHARED := 
+linmodel_train_HELP := linmodel/linmodel_train.m
+linmodel_predict_SOURCES := linmodel/linmodel_predict.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
+linmodel_predict_LIBS := linear
+linmodel_predict_SHARED := 
+linmodel_predict_HELP := linmodel/linmodel_predict.m
 linidx_coords_SOURCES := lattice/linidx_coords.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
 linidx_coords_LIBS := 
 linidx_coords_SHARED := 
@@ -96,4 +104,4 @@ ampsim_SOURCES := acquisition/simulator/ampsim.cpp acquisition/status.cpp acquis
 ampsim_LIBS := dl threads
 ampsim_DEFINES := 
 EEGMEX_MFILES := Contents.m acquisition/acq_close.m acquisition/acq_decode.m acquisition/acq_open.m acquisition/acq_read.m acquisition/simulator/ampsim_path.m svkernel/svm_kernel_model.m linmodel/linmodel_read.m
-EEGMEX_HEADERS := acquisition/driver.h acquisition/ring.h acquisition/session_entry.h acquisition/session_scalars.h acquisition/sessions.h acquisition/simulator/sweeps.h acquisition/start.h acquisition/status.h host/dynlib.h host/huge_pages.h host/mexhost.h lattice/frontier.h lattice/grid.h lattice/lattice_entry.h lattice/lattice_frontier_entry.h lattice/mismatch.h lattice/point_table.h lattice/steps.h linmodel/linmodel_entry.h linmodel/scoring.h lowrank/dotpower.h lowrank/icf_entry.h lowrank/matrix.h lowrank/memory.h lowrank/ortho.h lowrank/panel.h lowrank/panel_isa.h lowrank/panel_loops.h lowrank/pivoted_icf.h lowrank/rbf.h lowrank/samples.h lowrank/team.h packed/tri.h svkernel/gram_entry.h svkernel/kernel.h svkernel/lanes.h svkernel/registry.h
+EEGMEX_HEADERS := acquisition/driver.h acquisition/ring.h acquisition/session_entry.h acquisition/session_scalars.h acquisition/sessions.h acquisition/simulator/sweeps.h acquisition/start.h acquisition/status.h host/dynlib.h host/huge_pages.h host/mexhost.h host/physical_memory.h lattice/frontier.h lattice/grid.h lattice/lattice_entry.h lattice/lattice_frontier_entry.h lattice/mismatch.h lattice/point_table.h lattice/steps.h linmodel/instances.h linmodel/linmodel_entry.h linmodel/scoring.h linmodel/training.h lowrank/dotpower.h lowrank/icf_entry.h lowrank/matrix.h lowrank/memory.h lowrank/ortho.h lowrank/panel.h lowrank/panel_isa.h lowrank/panel_loops.h lowrank/pivoted_icf.h lowrank/rbf.h lowrank/samples.h lowrank/team.h packed/tri.h svkernel/gram_entry.h svkernel/kernel.h svkernel/lanes.h svkernel/registry.h

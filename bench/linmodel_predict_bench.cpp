@@ -55,8 +55,12 @@ const Inputs& inputs() {
   return in;
 }
 
-standin::Result predict_call() { return standin::call("linmodel_predict", 2, {inputs().model.get(), inputs().x.get()}); }
-standin::Result empty_call() { return standin::call("tri_unpack_f32", 1, {inputs().empty_call_input.get()}); }
+standin::Result predict_call() {
+  return standin::call("linmodel_predict", 2, std::vector<const mxArray*>{inputs().model.get(), inputs().x.get()});
+}
+standin::Result empty_call() {
+  return standin::call("tri_unpack_f32", 1, std::vector<const mxArray*>{inputs().empty_call_input.get()});
+}
 
 // The host-free part of a call: the model record from the struct's fields,
 // the epoch's feature nodes, the prediction.

@@ -10,8 +10,8 @@ function result = demo_bci(varargin)
 %        to microvolts, and decimates it into a feature vector (100 ms means
 %        every 50 ms);
 %     3. trains a linear classifier on the first 70 % of the epochs
-%        (liblinear-train, LINMODEL_READ), scores the rest (LINMODEL_SCORE)
-%        and prints the balanced accuracy; then the same through a low-rank
+%        (LINMODEL_TRAIN), predicts the rest (LINMODEL_PREDICT) and prints
+%        the balanced accuracy; then the same through a low-rank
 %        Gaussian-kernel feature map from ICF_RBF;
 %     4. goes on for 10 s, classifying every new epoch as soon as its 800 ms
 %        have arrived, with the latency and the running accuracy;
@@ -38,7 +38,7 @@ function result = demo_bci(varargin)
 %   The session is stopped whatever happens, an error or Ctrl-C included,
 %   and the simulator's environment variables are put back as they were.
 %
-%   See also ACQ_START, ACQ_FETCH, ACQ_STOP, LINMODEL_SCORE, ICF_RBF.
+%   See also ACQ_START, ACQ_FETCH, ACQ_STOP, LINMODEL_TRAIN, LINMODEL_PREDICT, ICF_RBF.
 
   t_demo = tic();
   opt = options(varargin);
@@ -51,9 +51,6 @@ function result = demo_bci(varargin)
     setenv('AMPSIM_PARADIGM', 'oddball');
     setenv('AMPSIM_SEED', sprintf('%d', opt.seed));
   end
-  work = tempname();
-  mkdir(work);
-  work_guard = onCleanup(@() remove_folder(work));
 
   % ---- 1. Start the session; an onCleanup stops it on every way out. ----
   printf('Oddball BCI on %s\n', opt.driver);
@@ -125,8 +122,8 @@ function result = demo_bci(varargin)
   Z = (F - mu) ./ sd;
 
   % Linear: logistic regression, targets weighted up to balance the classes.
-  model = train_model(work, 'linear', Z(:, train)', labels(train));
-  [pred, dv] = score(model, Z(:, heldout)', labels(heldout));
+  model = train_model(Z(:, train)', labels(train));
+  [pred, dv] = score(model, Z(:, heldout)');
   acc_heldout = balanced_accuracy(labels(heldout), pred);
   printf('Linear classifier (liblinear L2-regularized logistic regression, %d features):\n', rows(Z));
   printf('  held-out balanced accuracy %.2f (chance 0.50), %d of %d epochs right\n', acc_heldout, ...
@@ -144,8 +141,8 @@ function result = demo_bci(varargin)
   feature_map.pivots = Ztrain(:, perm(1:kernel_rank) + 1);
   feature_map.lower = G(1:kernel_rank, 1:kernel_rank);
   feature_map.sigma = sigma;
-  kmodel = train_model(work, 'kernel', G, labels(train(perm + 1)));
-  kpred = score(kmodel, kernel_map(feature_map, Z(:, heldout)), labels(heldout));
+  kmodel = train_model(G, labels(train(perm + 1)));
+  kpred = score(kmodel, kernel_map(feature_map, Z(:, heldout)));
   acc_kernel = balanced_accuracy(labels(heldout), kpred);
   printf('Kernel classifier (Gaussian kernel, sigma %.1f, rank %d of %d from icf_rbf):\n', sigma, kernel_rank, n_train);
   printf('  held-out balanced accuracy %.2f (chance 0.50)\n', acc_kernel);
@@ -172,7 +169,7 @@ function result = demo_bci(varargin)
     new = new(new + epoch_len - 1 <= count);
     for onset = new
       z = (features(eeg, onset, rate) - mu) ./ sd;
-      [p, v] = score(model, z', codes(onset));
+      [p, v] = score(model, z');
       latency = toc(t_arrival);
       online_t(end + 1) = (onset - 1) / rate;
       online_y(end + 1) = codes(onset);
@@ -245,13 +242,6 @@ function restore_env(saved)
     else
       setenv(saved{k}{1}, saved{k}{2});
     end
-  end
-end
-
-function remove_folder(folder)
-  confirm_recursive_rmdir(false, 'local');
-  if isfolder(folder)
-    rmdir(folder, 's');
   end
 end
 
@@ -331,30 +321,16 @@ end
 
 % ---- liblinear ----
 
-function model = train_model(folder, name, X, y)
-  % liblinear's text format, one instance (a row of X) per line:
-  % "label 1:value 2:value ..."
-  [n, d] = size(X);
-  lines = zeros(1 + 2 * d, n);
-  lines(1, :) = y;
-  lines(2:2:end, :) = repmat((1:d)', 1, n);
-  lines(3:2:end, :) = X';
-  file = fullfile(folder, [name '.train']);
-  fid = fopen(file, 'w');
-  fprintf(fid, ['%d' repmat(' %d:%.10g', 1, d) '\n'], lines);
-  fclose(fid);
-  model_file = fullfile(folder, [name '.model']);
+% L2-regularized logistic regression on the rows of X, the targets' cost
+% weighted up by the ratio of standards to targets.
+function model = train_model(X, y)
   weight = sum(y == 1) / max(sum(y == 2), 1);
-  [status, out] = system(sprintf('liblinear-train -s 0 -c 1 -B 1 -w2 %.4f -q "%s" "%s"', weight, file, model_file));
-  if status ~= 0
-    error('demo_bci:liblinear', 'liblinear-train failed (Debian package liblinear-tools): %s', strtrim(out));
-  end
-  model = linmodel_read(model_file);
+  model = linmodel_train(y, X, sprintf('-s 0 -c 1 -B 1 -w2 %.4f -q', weight));
 end
 
 % Labels and target scores (positive: target) of the rows of X.
-function [pred, target_score] = score(model, X, y)
-  evalc('[pred, ~, dv] = linmodel_score(double(y(:)), sparse(X), model);');   % its accuracy line kept quiet
+function [pred, target_score] = score(model, X)
+  [pred, dv] = linmodel_predict(model, X);
   target_score = dv(:, 1);
   if model.Label(1) ~= 2
     target_score = -target_score;

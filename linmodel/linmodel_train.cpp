@@ -111,22 +111,32 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   // variable and without -q.
   const linmodel::PrintFunction print = !options.quiet && nlhs == 0 ? &print_to_host : nullptr;
   linmodel::ModelPtr trained;
-  double validated = 0;
+  double validated = 0, needed = 0;
+  bool fits = true;
   host::CoreFailure f;
   {
     linmodel::Problem problem;
     std::vector<double> target;
     f = host::run_core([&] {
+      const int classes = regression ? 1 : linmodel::count_classes(y, n);
+      needed = linmodel::training_bytes(n, d, X.stored(), classes, options.solver);
+      fits = linmodel::can_allocate(needed);
+      if (!fits) return;
       linmodel::make_problem(&problem, linmodel::node_lists(X, options.bias), y, d, options.bias);
       target.resize(options.folds > 0 ? n : 0);
     });
-    if (!f.failed) {
+    if (!f.failed && fits) {
       if (options.folds > 0)
         validated = linmodel::cross_validate(problem.prob, &options, print, target.data());
       else
         trained = linmodel::train_model(problem.prob, &options, print);
     }
   }
+  if (!fits)
+    host::fail_for(DELIVERABLE, "outOfMemory",
+                   "Training %zu instances of %zu features takes about %.3g GB of work memory, more than this process can "
+                   "allocate.",
+                   n, d, needed / 1e9);
   if (f.failed)
     host::fail_for(DELIVERABLE, f.out_of_memory ? "outOfMemory" : "internal", "Training failed: %s.", f.text);
   plhs[OUT_MODEL] = options.folds > 0 ? host::scalar_out(validated) : linmodel::model_to_struct(trained.get());

@@ -1,13 +1,17 @@
 #include "linmodel/training.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#include "host/physical_memory.h"
 
 namespace linmodel {
 
@@ -205,6 +209,34 @@ void remove_weight(TrainOptions* o, int k) {
     o->weight[j - 1] = o->weight[j];
   }
   --o->nr_weight;
+}
+
+double training_bytes(size_t instances, size_t features, size_t stored, int classes, int solver) {
+  const double l = static_cast<double>(instances), w_size = static_cast<double>(features) + 1;
+  const double k = classes > 1 ? classes : 1;
+  const double weights = 8 * w_size * (k + 8);
+  const double per_instance = 8 * l * (k + 8);
+  const double transposed = solver == L1R_L2LOSS_SVC || solver == L1R_LR ? 16 * (static_cast<double>(stored) + l + w_size) : 0;
+  return weights + per_instance + transposed;
+}
+
+int count_classes(const double* y, size_t n) {
+  std::vector<int> labels(n);
+  for (size_t i = 0; i < n; ++i) labels[i] = static_cast<int>(y[i]);
+  std::sort(labels.begin(), labels.end());
+  return static_cast<int>(std::unique(labels.begin(), labels.end()) - labels.begin());
+}
+
+// Within the physical memory, and one block of that size given back at
+// once: the system's answer for the address space (and its commit limit)
+// without touching a page.
+bool can_allocate(double bytes) {
+  const uint64_t physical = host::physical_memory_bytes();
+  if (physical != 0 && !(bytes <= static_cast<double>(physical))) return false;
+  if (!(bytes < static_cast<double>(SIZE_MAX / 2))) return false;
+  void* p = std::malloc(static_cast<size_t>(bytes));
+  std::free(p);
+  return p != nullptr;
 }
 
 void make_problem(Problem* p, NodeLists lists, const double* y, size_t features, double bias) {

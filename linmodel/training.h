@@ -58,6 +58,17 @@ size_t first_bad_label(const double* y, size_t n, bool regression);
 int first_unknown_weight(const TrainOptions& options, const double* y, size_t n);
 void remove_weight(TrainOptions* options, int k);
 
+// Memory liblinear's training takes besides the problem, about (an upper
+// estimate): the weights of every class and the solvers' work arrays per
+// feature and per instance, and for the L1 solvers a transposed copy of
+// the problem.  liblinear does not check its allocations, so a training
+// that could not get this much would end the host: the entry refuses it
+// first, when it exceeds the physical memory or one block of that size
+// cannot be had (can_allocate).  `classes` is count_classes of the labels.
+double training_bytes(size_t instances, size_t features, size_t stored, int classes, int solver);
+int count_classes(const double* y, size_t n);
+bool can_allocate(double bytes);
+
 // The training problem over instances with these labels; `x` points into
 // `lists`, which must outlive it.  `features` is the data's feature count:
 // with a bias (bias >= 0) liblinear sees one feature more.

@@ -211,6 +211,15 @@ TEST(LinmodelTrainPredict, RefusalsCarryIdentifiers) {
   cases.push_back({call_train(in3(standin::real(1, 1, {1}), standin::real(1, 3), "-v 2")), "linmodel_train:tooFewInstances"});
   for (const char* bad : {"-c -1", "-e 0", "-s 8", "-s 11 -p -1"})
     cases.push_back({call_train(in3(labels(s), dense(s, false), bad)), "linmodel_train:badParameter"});
+  // liblinear would allocate weights for 2147483646 features of 100 classes
+  // (terabytes) without checking: refused before.
+  std::vector<double> classes(100);
+  for (size_t k = 0; k < classes.size(); ++k) classes[k] = static_cast<double>(k);
+  {
+    std::vector<Array> v = in3(standin::real(100, 1, classes), standin::sparse(2147483646, 100, {}, {}, {}), "");
+    v.push_back(standin::text("col"));
+    cases.push_back({call_train(std::move(v)), "linmodel_train:outOfMemory"});
+  }
 
   const standin::Result trained = train(s, "-s 2 -B 1");
   ASSERT_TRUE(trained.ok);

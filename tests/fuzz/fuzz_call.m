@@ -17,7 +17,7 @@ function c = fuzz_call(seed, k, ctx)
   names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'gram_square', 'gram_pair', 'linmodel_score', ...
            'icf_rbf', 'icf_dotpower', 'icf_ortho', 'icf_matrix', 'linidx_coords', 'lattice_frontier', ...
            'lattice_frontier_full', 'lattice_extend', 'lattice_mismatch', 'lattice_nearest', ...
-           'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32'};
+           'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32', 'linmodel_train', 'linmodel_predict'};
   c = struct('name', names{mod(k - 1, numel(names)) + 1}, 'args', {{}}, 'nout', 1, ...
              'env', {cell(0, 2)}, 'errors', {{}}, 'session', '', 'mutation', []);
   switch c.name
@@ -28,6 +28,8 @@ function c = fuzz_call(seed, k, ctx)
       c = finish(c, repmat({fuzz_value()}, 1, rand < 0.7), 0, ri(0, 1));
     case {'gram_square', 'gram_pair'}, c = gram_call(c);
     case 'linmodel_score',        c = linmodel_call(c);
+    case 'linmodel_train',        c = linmodel_train_call(c);
+    case 'linmodel_predict',      c = linmodel_predict_call(c);
     case 'icf_rbf',  c = finish(c, {data(), width(), tol(), count()}, 3, 2);
     case 'icf_dotpower'
       c = finish(c, {data(), pick({1, 0, -1, 0.5, NaN, Inf, 1e300}), pick({1, 0.5, -2, 0, NaN, 1e-300}), ...
@@ -256,6 +258,63 @@ end
 
 function y = model_labels(n, nr_class)
   y = floor(rand(n, 1) * max(nr_class, 1)) + 1;
+end
+
+% Instances for training and prediction: dense or sparse, rows or columns
+% (col), often of a hostile class, shape or content.
+function [X, col] = instances(n, d)
+  X = randn(n, d) .* (rand(n, d) < 0.7);
+  if rand < 0.4, X = sparse(X); end
+  col = rand < 0.25;
+  if col, X = X'; end
+  if rand < 0.05 && ~isempty(X), X(ri(1, numel(X))) = pick({NaN, Inf, -Inf, 1e308}); end
+  if rand < 0.25
+    X = pick({X * (1 + 1i), single(full(X)), logical(X), int32(full(X)), zeros(n, 0), sparse(2^31 - 2, n), ...
+              sparse(2^31, n), sparse(2^40, 1), X(:, end:-1:1), [X, X], {X}, 'X'});
+  end
+end
+
+% The third or fourth input: 'col' or something else.
+function args = with_format(args, col)
+  if col || rand < 0.1
+    args{end + 1} = pick({'col', 'col', 'COL', 'row', 'col ', [], 1, {'col'}});
+  end
+end
+
+function c = linmodel_train_call(c)
+  n = ri(0, 12);
+  [X, col] = instances(n, ri(0, 6));
+  y = model_labels(n, pick({2, 3, 1, 5}));
+  if rand < 0.15, y = randn(n, 1); end
+  if rand < 0.1, y = pick({y', y(1:end - 1), [y; 1], y + 0.5, NaN(n, 1), y * 1e10, y * 1i, sparse(y), ...
+                           int32(y), [y, y], []}); end
+  opts = pick({'', '-s 0', '-s 1 -c 2', '-s 2 -B 1 -q', '-s 3 -e 0.5', '-s 4 -B 0', '-s 5', '-s 6 -c 4', ...
+               '-s 7 -w1 2 -w2 0.5', '-s 11 -p 0.2', '-s 12 -B 1', '-s 13', '-v 3', '-s 0 -v 2 -q', '-v 50', ...
+               '-w9 3', '-c 0', '-c -1', '-e 0', '-p -1', '-s 8', '-s 99', '-s -1', '-x 1', '-c', '-c nan', '-c 1e39', ...
+               '-w 1', '-w1.5 2', '-v 1', '-B inf', '-C', repmat('-c 1 ', 1, 400), repmat('x', 1, 3000), ...
+               repmat('-w1 1 ', 1, 1100), char([45 115 0 49]), ['-s 0'; '-s 1'], [], 7, {'-s 0'}, 'col'});
+  c = finish(c, with_format({y, X, opts}, col), 2, 1);
+end
+
+function c = linmodel_predict_call(c)
+  solver = pick({0, 1, 2, 4, 6, 7, 11, 12, 13, -1, 99, NaN});
+  nr_class = pick({2, 2, 3, 1});
+  nr_feature = ri(0, 6);
+  bias = pick({-1, 1, 0, 0.5, 1.7, NaN, Inf, -Inf});
+  cc = nr_class;
+  if nr_class == 2 && solver ~= 4, cc = 1; end
+  model = struct('Parameters', solver, 'nr_class', nr_class, 'nr_feature', nr_feature, 'bias', bias, ...
+                 'Label', (1:nr_class)', 'w', randn(cc, nr_feature + (bias >= 0)));
+  if rand < 0.15, model.Label = zeros(0, 1); end
+  for t = 1:ri(0, 3) * (rand < 0.4)
+    model = mutate_struct(model);
+  end
+  if rand < 0.05, model.nr_feature = pick({2^31 - 1, 2^31, 1e10, -1, NaN}); end
+  if rand < 0.03, model = pick({repmat(model, 1, 2), model([]), fuzz_value()}); end
+  d = nr_feature;
+  if rand < 0.15, d = ri(0, 8); end
+  [X, col] = instances(ri(0, 8), d);
+  c = finish(c, with_format({model, X}, col), 2, 3);
 end
 
 % ---------------------------------------------------------------------------
