@@ -7,14 +7,7 @@
 
 addpath(getenv('LINMODEL_TESTS'));   % the lm_* helpers
 
-build = getenv('EEGMEX_BUILD_DIR');
-train = getenv('LIBLINEAR_TRAIN');
-predict = getenv('LIBLINEAR_PREDICT');
-assert(~isempty(build) && ~isempty(train) && ~isempty(predict));
-work = fullfile(build, 'linmodel_data');
-if ~exist(work, 'dir')
-  mkdir(work);
-end
+[work, train, predict] = lm_tools('linmodel_data');
 
 % Data set 1: liblinear's example, whole set for training and testing.
 heart = lm_heart_scale(work);

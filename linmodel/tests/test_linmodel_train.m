@@ -6,14 +6,7 @@
 % file's weights; -v gives liblinear-train's cross-validation figure; the
 % predictions equal liblinear-predict's labels and linmodel_score's values.
 addpath(getenv('LINMODEL_TESTS'));   % the lm_* helpers
-build = getenv('EEGMEX_BUILD_DIR');
-train = getenv('LIBLINEAR_TRAIN');
-predict = getenv('LIBLINEAR_PREDICT');
-assert(~isempty(build) && ~isempty(train) && ~isempty(predict));
-work = fullfile(build, 'linmodel_train_data');
-if ~exist(work, 'dir')
-  mkdir(work);
-end
+[work, train, predict] = lm_tools('linmodel_train_data');
 
 % Four classes with labels 5, -3, 8, 2 around seeded centres in 9 features,
 % a third of the entries zero (every feature has nonzeros, so that
