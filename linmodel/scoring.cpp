@@ -79,6 +79,8 @@ const char* model_from_fields(model* m, const ModelFields& fields, char* error, 
   // liblinear keeps no labels for a regression model: its predictions are
   // the decision values.
   const bool labelled = !(rules.regression_labels && check_regression_model(m));
+  if (!labelled && nr_class != 2)  // liblinear reads labels for any other count
+    return field_error(error, size, FIELD_NR_CLASS, "must be 2 for a regression model");
   const FieldView& label = fields.field[FIELD_LABEL];
   if (labelled && label.count < static_cast<size_t>(nr_class)) {
     std::snprintf(error, size, "field 5 (Label) holds %zu elements; nr_class is %d", label.count, nr_class);

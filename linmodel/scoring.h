@@ -45,7 +45,7 @@ struct ModelFields {
 // 13) has no labels.
 struct ModelRules {
   bool exact_bias = false;        // the bias as stored (finite), not truncated
-  bool regression_labels = false;  // a regression model needs no Label elements
+  bool regression_labels = false;  // a regression model (nr_class 2) needs no Label elements
 };
 
 // Fills `m` (zeroed by the caller) from the fields: solver code, class and

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "host/standin/standin.h"
-#include "linmodel/training.h"
+#include "linmodel/tests/model_struct.h"
 #include "testing/test_util.h"
 
 namespace {
 
+using linmodel_test::model_struct;
 using standin::Array;
 
 // Three classes (labels 4, -1, 9) around separate centres, d features,
@@ -151,13 +152,7 @@ TEST(LinmodelPredict, EqualsLinmodelScoreForEveryLayout) {
 // stored, as liblinear-predict does) and a regression model (no labels; the
 // predictions are the values).
 TEST(LinmodelPredict, ExactBiasAndRegressionModels) {
-  Array m = standin::empty_struct_array({"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"});
-  standin::set_field(m.get(), "Parameters", standin::scalar(2));
-  standin::set_field(m.get(), "nr_class", standin::scalar(2));
-  standin::set_field(m.get(), "nr_feature", standin::scalar(2));
-  standin::set_field(m.get(), "bias", standin::scalar(0.5));
-  standin::set_field(m.get(), "Label", standin::real(2, 1, {1, 2}));
-  standin::set_field(m.get(), "w", standin::real(1, 3, {1, -1, 4}));
+  const Array m = model_struct(2, 2, 2, 0.5, {1, 2}, {1, -1, 4});
   const Array x = standin::real(2, 2, {1, 0, 0, 4});
   standin::Result r = standin::call("linmodel_predict", 2, std::vector<const mxArray*>{m.get(), x.get()});
   ASSERT_TRUE(r.ok);
@@ -227,10 +222,14 @@ TEST(LinmodelTrainPredict, RefusalsCarryIdentifiers) {
   auto predict = [&](std::vector<const mxArray*> in, int nlhs = 1) { return standin::call("linmodel_predict", nlhs, in); };
   const Array x3 = dense(s, false), x4 = standin::real(12, 4), col = standin::text("col"), other = standin::text("COL");
   Array broken = standin::empty_struct_array({"Parameters", "nr_class"});
+  // A regression model whose class count is not 2: liblinear would read its
+  // (absent) labels.
+  const Array regression = model_struct(13, 1, 3, -1, {1}, {1, 2, 3});
   cases.push_back({predict({model}), "linmodel_predict:nargin"});
   cases.push_back({predict({model, x3.get()}, 4), "linmodel_predict:nargout"});
   cases.push_back({predict({x3.get(), x3.get()}), "linmodel_predict:notStruct"});
   cases.push_back({predict({broken.get(), x3.get()}), "linmodel_predict:badModel"});
+  cases.push_back({predict({regression.get(), x3.get()}), "linmodel_predict:badModel"});
   cases.push_back({predict({model, standin::complex(12, 3).get()}), "linmodel_predict:notDouble"});
   cases.push_back({predict({model, x3.get(), other.get()}), "linmodel_predict:badFormat"});
   cases.push_back({predict({model, x4.get()}), "linmodel_predict:featureCount"});

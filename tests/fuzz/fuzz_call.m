@@ -269,7 +269,7 @@ function [X, col] = instances(n, d)
   if col, X = X'; end
   if rand < 0.05 && ~isempty(X), X(ri(1, numel(X))) = pick({NaN, Inf, -Inf, 1e308}); end
   if rand < 0.25
-    X = pick({X * (1 + 1i), single(full(X)), logical(X), int32(full(X)), zeros(n, 0), sparse(2^31 - 2, n), ...
+    X = pick({X * (1 + 1i), single(full(X)), X ~= 0, int32(full(X)), zeros(n, 0), sparse(2^31 - 2, n), ...
               sparse(2^31, n), sparse(2^40, 1), X(:, end:-1:1), [X, X], {X}, 'X'});
   end
 end
@@ -277,7 +277,7 @@ end
 % The third or fourth input: 'col' or something else.
 function args = with_format(args, col)
   if col || rand < 0.1
-    args{end + 1} = pick({'col', 'col', 'COL', 'row', 'col ', [], 1, {'col'}});
+    args{end + 1} = pick({'col', 'col', 'col', 'col', 'COL', 'row', 'col ', [], 1, {'col'}});
   end
 end
 
@@ -297,16 +297,16 @@ function c = linmodel_train_call(c)
 end
 
 function c = linmodel_predict_call(c)
-  solver = pick({0, 1, 2, 4, 6, 7, 11, 12, 13, -1, 99, NaN});
+  solver = pick({0, 1, 2, 4, 6, 7, 0, 6, 11, 12, 13, -1, 99, NaN});
   nr_class = pick({2, 2, 3, 1});
   nr_feature = ri(0, 6);
-  bias = pick({-1, 1, 0, 0.5, 1.7, NaN, Inf, -Inf});
+  bias = pick({-1, -1, 1, 1, 0, 0.5, 1.7, NaN, -Inf});
   cc = nr_class;
   if nr_class == 2 && solver ~= 4, cc = 1; end
   model = struct('Parameters', solver, 'nr_class', nr_class, 'nr_feature', nr_feature, 'bias', bias, ...
                  'Label', (1:nr_class)', 'w', randn(cc, nr_feature + (bias >= 0)));
-  if rand < 0.15, model.Label = zeros(0, 1); end
-  for t = 1:ri(0, 3) * (rand < 0.4)
+  if rand < 0.08, model.Label = zeros(0, 1); end
+  for t = 1:ri(0, 3) * (rand < 0.25)
     model = mutate_struct(model);
   end
   if rand < 0.05, model.nr_feature = pick({2^31 - 1, 2^31, 1e10, -1, NaN}); end
