@@ -335,35 +335,38 @@ TEST_F(Exports, EveryNumericSettingIsAWholeNumberInItsRange) {
   Driver driver;
   ASSERT_NE(driver.library, nullptr) << AMPSIM_LIBRARY;
   const std::string hex = " (decimal or 0x-prefixed hex)";
-  const std::string connection = ": the connection after @ must be a whole number from 1 to 2147483647" + hex;
+  const struct {
+    const char* name;
+    const char* value;
+    const char* range;
+  } out_of_range[] = {
+      {"AMPSIM_RATE", "abc", "1 to 65536"},       {"AMPSIM_RATE", "1e6", "1 to 65536"},
+      {"AMPSIM_RATE", "0", "1 to 65536"},         {"AMPSIM_RATE", " 2048", "1 to 65536"},
+      {"AMPSIM_RATE", "2048@2", "1 to 65536"},    {"AMPSIM_CHANNELS", "-3", "3 to 100000"},
+      {"AMPSIM_CHANNELS", "100001", "3 to 100000"}, {"AMPSIM_STATUS", "0x100000000", "0 to 4294967295"},
+      {"AMPSIM_SEED", "18446744073709551616", "0 to 18446744073709551615"},
+      {"AMPSIM_STALL", "2", "0 to 1"},            {"AMPSIM_BADPOINTER", "0x", "0 to 4294967295"},
+  };
+  for (const auto& r : out_of_range) {
+    setenv(r.name, r.value, 1);
+    EXPECT_EQ(driver.open(), nullptr) << r.name << "=" << r.value;
+    EXPECT_EQ(driver.refusal(), std::string(r.name) + "=" + r.value + ": the value must be a whole number from " +
+                                    r.range + hex);
+    unsetenv(r.name);
+  }
+  const std::string count = "the call count must be a whole number from 1 to 2147483647" + hex;
+  const std::string connection = "the connection after @ must be a whole number from 1 to 2147483647" + hex;
   const struct {
     const char* name;
     const char* value;
     std::string reason;
   } refused[] = {
-      {"AMPSIM_RATE", "abc", "AMPSIM_RATE=abc: the value must be a whole number from 1 to 65536" + hex},
-      {"AMPSIM_RATE", "1e6", "AMPSIM_RATE=1e6: the value must be a whole number from 1 to 65536" + hex},
-      {"AMPSIM_RATE", "0", "AMPSIM_RATE=0: the value must be a whole number from 1 to 65536" + hex},
-      {"AMPSIM_RATE", " 2048", "AMPSIM_RATE= 2048: the value must be a whole number from 1 to 65536" + hex},
-      {"AMPSIM_RATE", "2048@2", "AMPSIM_RATE=2048@2: the value must be a whole number from 1 to 65536" + hex},
-      {"AMPSIM_CHANNELS", "-3", "AMPSIM_CHANNELS=-3: the value must be a whole number from 3 to 100000" + hex},
-      {"AMPSIM_CHANNELS", "100001", "AMPSIM_CHANNELS=100001: the value must be a whole number from 3 to 100000" + hex},
-      {"AMPSIM_SEED", "18446744073709551616",
-       "AMPSIM_SEED=18446744073709551616: the value must be a whole number from 0 to 18446744073709551615" + hex},
-      {"AMPSIM_STATUS", "0x100000000",
-       "AMPSIM_STATUS=0x100000000: the value must be a whole number from 0 to 4294967295" + hex},
-      {"AMPSIM_STALL", "2", "AMPSIM_STALL=2: the value must be a whole number from 0 to 1" + hex},
-      {"AMPSIM_BADPOINTER", "0x", "AMPSIM_BADPOINTER=0x: the value must be a whole number from 0 to 4294967295" + hex},
-      {"AMPSIM_MIDSWEEP", "12@0", "AMPSIM_MIDSWEEP=12@0" + connection},
-      {"AMPSIM_START", "8@2x", "AMPSIM_START=8@2x" + connection},
-      {"AMPSIM_FAIL", "USB_WRITE:x",
-       "AMPSIM_FAIL=USB_WRITE:x: in \"USB_WRITE:x\", the call count must be a whole number from 1 to 2147483647" + hex},
+      {"AMPSIM_MIDSWEEP", "12@0", "AMPSIM_MIDSWEEP=12@0: " + connection},
+      {"AMPSIM_START", "8@2x", "AMPSIM_START=8@2x: " + connection},
+      {"AMPSIM_FAIL", "USB_WRITE:x", "AMPSIM_FAIL=USB_WRITE:x: in \"USB_WRITE:x\", " + count},
       {"AMPSIM_FAIL", "USB_WRITE:1,READ_POINTER:0",
-       "AMPSIM_FAIL=USB_WRITE:1,READ_POINTER:0: in \"READ_POINTER:0\", the call count must be a whole number from 1 "
-       "to 2147483647" + hex},
-      {"AMPSIM_FAIL", "USB_WRITE:1@0",
-       "AMPSIM_FAIL=USB_WRITE:1@0: in \"USB_WRITE:1@0\", the connection after @ must be a whole number from 1 to "
-       "2147483647" + hex},
+       "AMPSIM_FAIL=USB_WRITE:1,READ_POINTER:0: in \"READ_POINTER:0\", " + count},
+      {"AMPSIM_FAIL", "USB_WRITE:1@0", "AMPSIM_FAIL=USB_WRITE:1@0: in \"USB_WRITE:1@0\", " + connection},
       {"AMPSIM_FAIL", "USB_WRITE:1,", "AMPSIM_FAIL=USB_WRITE:1,: the item \"\" is not <CALL>:<n>[@c]"},
       {"AMPSIM_FAIL", "usb_write:1",
        "AMPSIM_FAIL=usb_write:1: \"usb_write\" is not an export (OPEN_DRIVER_ASYNC, USB_WRITE, READ_MULTIPLE_SWEEPS, "
