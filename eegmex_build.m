@@ -237,14 +237,15 @@ function run_command(b, what, cmd)
   end
 end
 
-function flags = link_flags(libs, octave)
-  % Short library names of the build lists as linker arguments.
+function flags = link_flags(libs, threads)
+  % Short library names of the build lists as linker arguments; the thread
+  % option only when THREADS (MATLAB's mex links the thread library
+  % already).
   flags = {};
   for k = 1:numel(libs)
     switch libs{k}
       case 'threads'
-        % MATLAB's mex links with the thread library already.
-        if octave
+        if threads
           flags{end + 1} = '-pthread'; %#ok<AGROW>
         end
       case 'dl'
@@ -326,15 +327,8 @@ function file = build_shared(b, name, sources, own, libs, defines)
                 sprintf('%s%s -fPIC -fvisibility=hidden -Isrc%s -c src/%s -o %s', cxx, flags, extra, sources{k}, object));
     objects = [objects ' ' object]; %#ok<AGROW>
   end
-  lib_args = '';
-  for k = 1:numel(libs)
-    switch libs{k}
-      case 'threads', lib_args = [lib_args ' -pthread']; %#ok<AGROW>
-      case 'dl', if ~ispc, lib_args = [lib_args ' -ldl']; end %#ok<AGROW>
-      otherwise, lib_args = [lib_args ' -l' libs{k}]; %#ok<AGROW>
-    end
-  end
-  run_command(b, ['Linking ' file], sprintf('%s -shared -o %s%s%s', cxx, file, objects, lib_args));
+  lib_args = link_flags(libs, true);
+  run_command(b, ['Linking ' file], sprintf('%s -shared -o %s%s%s', cxx, file, objects, sprintf(' %s', lib_args{:})));
 end
 
 function target = deliver(file, outdir)
