@@ -70,6 +70,9 @@ function built = eegmex_build(outdir, varargin)
   % handed to a shell, whatever characters it holds.  The results are copied
   % into OUTDIR without a shell.
   stage = tempname();
+  previous = pwd();
+  saved = set_compiler_environment(b);
+  leave = onCleanup(@() leave_stage(previous, stage, saved));
   sources = words(lists, 'EEGMEX_HEADERS');
   for k = 1:numel(names)
     sources = [sources, words(lists, [names{k} '_SOURCES'])]; %#ok<AGROW>
@@ -81,9 +84,6 @@ function built = eegmex_build(outdir, varargin)
   for k = 1:numel(sources)
     copy_file(fullfile(top, sources{k}), fullfile(stage, 'src', sources{k}));
   end
-  previous = pwd();
-  saved = set_compiler_environment(b);
-  leave = onCleanup(@() leave_stage(previous, stage, saved));
   cd(stage);
 
   built = {};
