@@ -38,3 +38,15 @@
 %   tri_pack_f32          - Pack a symmetric matrix into a triangle vector.
 %   tri_unpack_f32        - Unpack a triangle vector into a symmetric matrix.
 %   tri_qform_f32         - Quadratic form x'*S*x with a packed S.
+%
+% Demos
+%   demo_bci              - A live oddball brain-computer interface: acquire, learn, classify online.
+%   run_demos             - Run demo_bci, then every other demo.
+%   demo_acquisition      - A three-second acquisition from the simulated amplifier.
+%   demo_factorizations   - The four factorizations: rank, error of G*G' and time.
+%   demo_lowrank          - icf_rbf at several tolerances against the full kernel matrix.
+%   demo_svkernel         - gram_square and gram_pair for the five kernel types.
+%   demo_linmodel         - Train with liblinear-train, read with linmodel_read, score.
+%   demo_lattice          - Grid coordinates and the growth of a multi-index set.
+%   demo_packed           - Pack, unpack and the quadratic form of a covariance.
+%   figures_ready         - Prepare the demos' figures, drawn without a display.
