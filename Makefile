@@ -16,9 +16,12 @@ SOAK_SECONDS ?= 600
 SOAK_CYCLES  ?= 200
 APT_PACKAGES := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools gnuplot-nox fonts-freefont-otf \
                 g++-mingw-w64-x86-64-posix wine64 googletest
+# The field's readers that the tests open our BDF files with (tests only, not
+# dependencies of the toolbox).
+TEST_PACKAGES := python3-mne octave-biosig libedf-dev
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build build-lists test asan-build test-asan fuzz soak test-package test-windows demo bench package clean
+.PHONY: deps test-deps build build-lists test asan-build test-asan fuzz soak test-package test-windows demo bench package clean
 
 deps:
 	@missing=""; \
@@ -42,10 +45,15 @@ build-lists: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cp $(BUILD)/eegmex_sources.mk eegmex_sources.mk
 
+test-deps: deps
+	@$(MAKE) --no-print-directory deps APT_PACKAGES="$(TEST_PACKAGES)"
+
 # All tests: the stand-in and Octave tests of the release build, then the
 # stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# a 30-second soak and a 2,000-call fuzz run.
-test: build
+# a 30-second soak and a 2,000-call fuzz run.  The readers' packages come
+# first, so that the build finds EDFlib.
+test: test-deps
+	$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-package
@@ -90,7 +98,7 @@ test-package: package
 # (posix threads) and run under wine64, in a wine prefix of their own.
 # linmodel is left out: Debian has no Windows build of liblinear.
 WIN_BUILD      ?= build-windows
-WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
+WIN_SUBSYSTEMS := lowrank;bdf;acquisition;svkernel;lattice;packed
 WINE           := /usr/lib/wine/wine64
 MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
 WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \

@@ -26,8 +26,12 @@ function varargout = bdf_read (varargin)
 %     DATA  channels-by-sweeps, one sweep per column: double in the
 %           channels' physical units (microvolts for EEG and ExG), d*scale +
 %           offset for a digital sample d with scale = (pmax-pmin)/(dmax-dmin)
-%           and offset = pmin - dmin*scale as the header gives them (the
-%           Status row: its digital value exactly); with 'raw' int32 words.
+%           and offset = pmin - dmin*scale as the header gives them, as
+%           every reader of the format computes them (the Status row: its
+%           digital value exactly); with 'raw' int32 words.  For the maker's
+%           ranges (physical -262144 to 262143 for digital -8388608 to
+%           8388607) that is 31.25 nV per step less 1.8 ppm and -0.484 uV at
+%           0, so it differs from ACQ_DECODE's sample/32 by up to 0.5 uV.
 %     HDR   struct: file, patient, recording, start ([year month day hour
 %           minute second], [] when the header's date does not read), rate
 %           (sweeps per second), sweeps and seconds (in the file), first_sweep
