@@ -121,6 +121,7 @@ bench: build
 	@$(MAKE) --no-print-directory deps APT_PACKAGES=libopenblas0-pthread
 	@for b in $(BUILD)/bench/*; do echo "== $$b"; $$b || exit 1; done
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); bdf_read_rate('$(CURDIR)/$(BUILD)')"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

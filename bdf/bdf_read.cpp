@@ -10,6 +10,7 @@
 
 #include "bdf/bdf_entry.h"
 #include "bdf/reader.h"
+#include "host/huge_pages.h"
 #include "host/mexhost.h"
 
 namespace {
@@ -310,6 +311,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
     if (planned && !f.condition) {
       const mwSize rows = static_cast<mwSize>(p.signals.size()), cols = static_cast<mwSize>(p.count);
       mxArray* data = mxCreateUninitNumericMatrix(rows, cols, o.raw ? mxINT32_CLASS : mxDOUBLE_CLASS, mxREAL);
+      pages::advise_huge(mxGetData(data), static_cast<uint64_t>(rows) * cols * (o.raw ? 4 : 8));
       std::vector<bdf::Event> events;
       bool ok = false;
       std::string error;
