@@ -22,9 +22,9 @@ bool fail(const Reader& r, const std::string& what, std::string& error) {
 
 // Loads, of record `record`, the samples a .. b-1 (within the record) of the
 // given signals into r.buffer (laid out as the whole record) and points
-// rows[c] at sample a of signal c.
+// r.rows[c] at sample a of signal c.
 bool load_record(Reader& r, const std::vector<int32_t>& signals, int64_t record, int64_t a, int64_t b,
-                 std::vector<const unsigned char*>& rows, std::string& error) {
+                 std::string& error) {
   if (r.buffer.size() < static_cast<size_t>(r.record_bytes)) r.buffer.resize(static_cast<size_t>(r.record_bytes));
   const int64_t base = r.header.header_bytes + record * r.record_bytes;
   // Runs of signals whose wanted bytes lie close together are read at once.
@@ -47,7 +47,7 @@ bool load_record(Reader& r, const std::vector<int32_t>& signals, int64_t record,
     k = next;
   }
   for (size_t c = 0; c < signals.size(); ++c)
-    rows[c] = &r.buffer[static_cast<size_t>(r.signal_offset[signals[c]] + 3 * a)];
+    r.rows[c] = &r.buffer[static_cast<size_t>(r.signal_offset[signals[c]] + 3 * a)];
   return true;
 }
 
@@ -58,15 +58,15 @@ bool read_samples(Reader& r, const std::vector<int32_t>& signals, int64_t first,
                   std::string& error) {
   if (signals.empty() || count <= 0) return true;
   const int64_t spr = r.header.signals[signals[0]].samples;
-  std::vector<const unsigned char*> rows(signals.size());
+  if (r.rows.size() < signals.size()) r.rows.resize(signals.size());
   int64_t done = 0;
   while (done < count) {
     const int64_t sample = first + done;
     const int64_t record = sample / spr;
     const int64_t a = sample % spr;
     const int64_t b = a + (count - done) < spr ? a + (count - done) : spr;
-    if (!load_record(r, signals, record, a, b, rows, error)) return false;
-    unpack(rows.data(), b - a, done);
+    if (!load_record(r, signals, record, a, b, error)) return false;
+    unpack(r.rows.data(), b - a, done);
     done += b - a;
   }
   return true;

@@ -28,6 +28,7 @@ struct Reader {
   int64_t records = 0;          // the records that count (above)
   std::vector<int64_t> signal_offset;  // byte offset of each signal's samples in a record
   std::vector<unsigned char> buffer;   // the bytes of the records being read
+  std::vector<const unsigned char*> rows;  // where each signal read starts in `buffer`
 
   Reader() = default;
   Reader(const Reader&) = delete;
@@ -53,7 +54,8 @@ int32_t find_signal(const Reader& r, const std::string& label);
 // bytes of an int32, low byte 0.  Values: d * scale + offset for a digital
 // sample d, where scale = (pmax - pmin) / (dmax - dmin) and offset = pmin -
 // dmin * scale (exactly d when the physical range is the digital one).  The
-// caller keeps first + count within signal_samples.
+// caller keeps first + count within signal_samples.  Allocates nothing once
+// `buffer` holds a record and `rows` a pointer per signal.
 bool read_words(Reader& r, const std::vector<int32_t>& signals, int64_t first, int64_t count, int32_t* out,
                 std::string& error);
 bool read_values(Reader& r, const std::vector<int32_t>& signals, int64_t first, int64_t count, double* out,

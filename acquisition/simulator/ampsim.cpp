@@ -61,6 +61,15 @@
 //                           trial variation (default 1); the same seed gives
 //                           the same sweeps, bit for bit.  A value that is
 //                           not a number makes every open fail.
+//   AMPSIM_REPLAY=<file>    plays a BDF file instead of the generator, in
+//                           real time at the file's rate, with the layout
+//                           and status word the file gives (replay.h);
+//                           AMPSIM_STATUS, AMPSIM_RATE and AMPSIM_CHANNELS
+//                           are then ignored.  A file that cannot be read
+//                           or fits no layout makes every open fail.  After
+//                           the file's last sweep the pointer stands still
+//                           (AMPSIM_REPLAY_ENDED() returns 1), unless
+//                           AMPSIM_REPLAY_LOOP=1, when the file starts again.
 //   AMPSIM_LOG=<file>       appends one line per call: "load", "unload",
 //                           "OPEN_DRIVER_ASYNC ok|fail", "USB_WRITE
 //                           disable|enable ok|fail", "READ_MULTIPLE_SWEEPS
@@ -80,6 +89,7 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/simulator/replay.h"
 #include "acquisition/simulator/sweeps.h"
 #include "acquisition/status.h"
 
@@ -128,6 +138,7 @@ struct Config {
   uint32_t channels = 282;
   bool oddball = false;
   uint64_t seed = 1;
+  bool replay = false;  // the sweeps come from Device::replay
   std::string refusal;  // why every open fails, empty when none
   std::vector<Fault> faults;
   Setting stall, offset, midsweep, badpointer, start;
@@ -151,6 +162,8 @@ struct Device {
   // for it, so that the pointer a start reads first is where the data begin
   // whatever the thread scheduling.
   std::atomic<bool> pointer_read{false};
+  ampsim::Replay replay;
+  std::atomic<bool> replay_ended{false};
 
   Device();
   ~Device();
@@ -280,6 +293,19 @@ void read_config() {
       c.refusal = "AMPSIM_SEED=" + seed + " is not a number";
   }
   c.log = environment("AMPSIM_LOG");
+  const std::string replay = environment("AMPSIM_REPLAY");
+  if (!replay.empty()) {
+    std::string reason;
+    ampsim::Replay& r = device().replay;
+    if (ampsim::replay_open(r, replay, environment("AMPSIM_REPLAY_LOOP") == "1", reason)) {
+      c.replay = true;
+      c.status = r.status;
+      c.rate = r.rate;
+      c.channels = r.layout.total;
+    } else {
+      c.refusal = reason;
+    }
+  }
   device().cfg = c;
 }
 
@@ -330,6 +356,13 @@ int64_t write_words(uint32_t* ring, int64_t ring_bytes, int64_t pos, const uint3
   return pos;
 }
 
+// Sweep k from the replayed file (false after its end) or the generator.
+bool make_sweep(const Generator& gen, uint64_t k, uint32_t* w) {
+  if (device().cfg.replay) return ampsim::replay_sweep(device().replay, k, w);
+  gen.sweep(k, w);
+  return true;
+}
+
 void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen, uint64_t filler_bytes,
                  uint64_t midsweep_bytes) {
   Device& d = device();
@@ -351,18 +384,20 @@ void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen,
     const uint64_t due = static_cast<uint64_t>(elapsed * static_cast<double>(gen.rate));
     // At most a few milliseconds' worth per pass, so that a stop is prompt.
     uint64_t batch = gen.rate / 200 + 1;
-    while (written < due && batch-- > 0) {
-      gen.sweep(written, sweep.data());
+    while (written < due && batch-- > 0 && !d.replay_ended.load(std::memory_order_relaxed)) {
+      if (!make_sweep(gen, written, sweep.data())) {
+        d.replay_ended.store(true, std::memory_order_release);
+        break;
+      }
       pos = write_words(ring, ring_bytes, pos, sweep.data(), sweep.size());
       ++written;
       int64_t published = pos;
-      if (mid_words > 0) {
-        gen.sweep(written, next.data());
+      if (mid_words > 0 && make_sweep(gen, written, next.data())) {
         published = write_words(ring, ring_bytes, pos, next.data(), mid_words);
       }
       d.pointer.store(static_cast<uint32_t>(published), std::memory_order_release);
     }
-    if (written >= due) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (written >= due || d.replay_ended.load(std::memory_order_relaxed)) std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
 }
 
@@ -381,6 +416,7 @@ void start_writer() {
   const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
   const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
   d.pointer_read.store(false, std::memory_order_release);
+  d.replay_ended.store(false, std::memory_order_release);
   d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
 }
 
@@ -497,3 +533,7 @@ AMPSIM_EXPORT int CLOSE_DRIVER_ASYNC(void* handle) {
   log_line("CLOSE_DRIVER_ASYNC ok");
   return 1;
 }
+
+// 1 when the replayed file (AMPSIM_REPLAY) has ended and the pointer stands
+// still, 0 otherwise.
+AMPSIM_EXPORT int32_t AMPSIM_REPLAY_ENDED(void) { return device().replay_ended.load(std::memory_order_acquire) ? 1 : 0; }
