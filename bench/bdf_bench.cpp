@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "bdf/pack.h"
@@ -134,31 +135,28 @@ void x_real_time(benchmark::State& state) {
   state.counters["x_real_time"] = benchmark::Counter(READ_SECONDS, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_read_values(benchmark::State& state) {
+// The whole file through the core, as doubles or as int32 words.
+template <class T>
+void read_all(benchmark::State& state) {
   bdf::Reader r;
   std::string error;
   bdf::reader_open(r, read_file(), error);
   const std::vector<int32_t> signals = all_signals(r);
-  std::vector<double> out(signals.size() * static_cast<size_t>(READ_SECONDS * RATE));
+  std::vector<T> out(signals.size() * static_cast<size_t>(READ_SECONDS * RATE));
   for (auto _ : state) {
-    if (!bdf::read_values(r, signals, 0, READ_SECONDS * RATE, out.data(), error)) state.SkipWithError(error.c_str());
+    bool ok = false;
+    if constexpr (std::is_same<T, double>::value)
+      ok = bdf::read_values(r, signals, 0, READ_SECONDS * RATE, out.data(), error);
+    else
+      ok = bdf::read_words(r, signals, 0, READ_SECONDS * RATE, out.data(), error);
+    if (!ok) state.SkipWithError(error.c_str());
     benchmark::DoNotOptimize(out.data());
   }
   x_real_time(state);
 }
 
-void BM_read_words(benchmark::State& state) {
-  bdf::Reader r;
-  std::string error;
-  bdf::reader_open(r, read_file(), error);
-  const std::vector<int32_t> signals = all_signals(r);
-  std::vector<int32_t> out(signals.size() * static_cast<size_t>(READ_SECONDS * RATE));
-  for (auto _ : state) {
-    if (!bdf::read_words(r, signals, 0, READ_SECONDS * RATE, out.data(), error)) state.SkipWithError(error.c_str());
-    benchmark::DoNotOptimize(out.data());
-  }
-  x_real_time(state);
-}
+void BM_read_values(benchmark::State& state) { read_all<double>(state); }
+void BM_read_words(benchmark::State& state) { read_all<int32_t>(state); }
 
 // The whole file read at once, then decoded sample by sample, channel by
 // channel (strided stores), with the header's scaling.

@@ -43,6 +43,17 @@ std::string text_at(const std::vector<unsigned char>& b, size_t at, size_t n) {
   return std::string(reinterpret_cast<const char*>(&b[at]), n);
 }
 
+bdf::SignalHeader signal(const char* label, double pmin, double pmax, int32_t dmin, int32_t dmax, int32_t samples) {
+  bdf::SignalHeader s;
+  s.label = label;
+  s.physical_min = pmin;
+  s.physical_max = pmax;
+  s.digital_min = dmin;
+  s.digital_max = dmax;
+  s.samples = samples;
+  return s;
+}
+
 // Writes n sweeps of the generator in chunks of irregular sizes.
 void record(const std::string& path, const bdf::FileSpec& spec, const ampsim::Generator& gen, uint64_t n,
             bdf::Writer& w) {
@@ -278,17 +289,7 @@ TEST(BdfReader, CutFilesAndRepair) {
   h.record_seconds = 0.5;
   h.start_date = "01.02.99";
   h.start_time = "10.11.12";
-  bdf::SignalHeader fast, slow;
-  fast.label = "Fp1";
-  fast.physical_min = -100;
-  fast.physical_max = 100;
-  fast.digital_min = -1000;
-  fast.digital_max = 1000;
-  fast.samples = 4;
-  slow = fast;
-  slow.label = "Resp";
-  slow.samples = 2;
-  h.signals = {fast, slow};
+  h.signals = {signal("Fp1", -100, 100, -1000, 1000, 4), signal("Resp", -100, 100, -1000, 1000, 2)};
   std::vector<unsigned char> foreign = bdf::format_header(h);
   std::memcpy(&foreign[256 + 32 + 160 + 16 + 8], "-100,5  ", 8);  // slow's physical minimum
   for (int v = 0; v < 12; ++v) {
@@ -318,14 +319,7 @@ TEST(BdfReader, RefusesWhatIsNotBdf) {
   bdf::Header h;
   h.records = 1;
   h.record_seconds = 1;
-  bdf::SignalHeader s;
-  s.label = "A1";
-  s.physical_min = -1;
-  s.physical_max = 1;
-  s.digital_min = -8388608;
-  s.digital_max = 8388607;
-  s.samples = 4;
-  h.signals = {s};
+  h.signals = {signal("A1", -1, 1, -8388608, 8388607, 4)};
   const std::vector<unsigned char> good = bdf::format_header(h);
   struct Case {
     size_t at;
