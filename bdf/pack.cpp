@@ -8,8 +8,7 @@ namespace {
 
 // Sweeps per block of the packing transpose: a block's words of all
 // channels (610 x 32 x 4 bytes) stay in the cache while each signal's run
-// of samples is written in one stretch.  (Unpacking goes sweep by sweep:
-// its output, the larger side, is then written in order.)
+// of samples is written in one stretch.
 constexpr int64_t BLOCK = 32;
 
 }  // namespace
@@ -55,19 +54,34 @@ void pad_record(int32_t signals, int32_t record_sweeps, int32_t fill, unsigned c
   }
 }
 
+// Unpacking writes the larger side (8-byte values) with a stride of a
+// sweep; a block of this many sweeps of all channels (610 x 64 x 8 bytes)
+// stays in the second-level cache while the channels' runs are read in
+// order, so that each output line is filled by neighbouring channels before
+// it leaves.
+constexpr int64_t UNPACK_BLOCK = 64;
+
 void unpack_words(const unsigned char* const* rows, int32_t channels, int64_t n, int32_t* out) {
-  for (int64_t t = 0; t < n; ++t) {
-    int32_t* o = out + t * channels;
-    for (int32_t c = 0; c < channels; ++c) o[c] = sample_word(rows[c] + 3 * t);
+  for (int64_t t0 = 0; t0 < n; t0 += UNPACK_BLOCK) {
+    const int64_t nb = n - t0 < UNPACK_BLOCK ? n - t0 : UNPACK_BLOCK;
+    for (int32_t c = 0; c < channels; ++c) {
+      const unsigned char* p = rows[c] + 3 * t0;
+      int32_t* o = out + t0 * channels + c;
+      for (int64_t j = 0; j < nb; ++j) o[j * channels] = sample_word(p + 3 * j);
+    }
   }
 }
 
 void unpack_values(const unsigned char* const* rows, int32_t channels, int64_t n, const double* scale,
                    const double* offset, double* out) {
-  for (int64_t t = 0; t < n; ++t) {
-    double* o = out + t * channels;
-    for (int32_t c = 0; c < channels; ++c)
-      o[c] = static_cast<double>(sample_value(rows[c] + 3 * t)) * scale[c] + offset[c];
+  for (int64_t t0 = 0; t0 < n; t0 += UNPACK_BLOCK) {
+    const int64_t nb = n - t0 < UNPACK_BLOCK ? n - t0 : UNPACK_BLOCK;
+    for (int32_t c = 0; c < channels; ++c) {
+      const unsigned char* p = rows[c] + 3 * t0;
+      const double a = scale[c], b = offset[c];
+      double* o = out + t0 * channels + c;
+      for (int64_t j = 0; j < nb; ++j) o[j * channels] = static_cast<double>(sample_value(p + 3 * j)) * a + b;
+    }
   }
 }
 
