@@ -142,7 +142,7 @@ end
 %! end
 %! acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %! d = acq_decode(data, s);
-%! k = double(typecast(data(end, :), 'uint32'));       % sweep counter: 0, 1, 2, ...
+%! k = double(typecast(data(end, :), 'uint32')) / 256; % sweep counter, upper three bytes: 0, 1, 2, ...
 %! assert(k, 0:columns(data) - 1);
 %! assert(all(d.sync_ok));
 %! assert(all(d.speed_mode == 4) && all(d.mk2) && ! any(d.battery_low));

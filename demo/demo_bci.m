@@ -259,7 +259,8 @@ end
 
 % The sweeps that have arrived since the last fetch: the montage's channels
 % in microvolts, re-referenced to the common average of all EEG channels
-% (channels x n), the event codes and the last channel's words (1 x n).
+% (channels x n), the event codes and the last channel's upper three bytes
+% (1 x n), which on the simulator are its sweep counter.
 % (A subfunction, not a nested one: Octave never runs the onCleanup objects
 % of a function that has nested functions, and the session guard must run.)
 function [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg)
@@ -272,11 +273,12 @@ function [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg)
   uv = all_eeg(montage, :) - mean(all_eeg, 1);
   status = typecast(chunk(2, :), 'uint32');
   code = double(bitand(bitshift(status, -8), uint32(65535)));         % trigger inputs: bits 8 to 23
-  counter = double(typecast(chunk(end, :), 'uint32'));
+  counter = double(typecast(chunk(end, :), 'uint32')) / 256;
 end
 
 % Adds the sweeps missing before and among these counters to `lost`; a
-% counter that does not go up counts as a lost sweep too.
+% counter that does not go up counts as a lost sweep too.  The counter runs
+% modulo 2^24: a step is taken as the nearest one it can stand for.
 function [lost, next_counter] = count_lost(counter, lost, next_counter, simulated)
   if ~simulated || isempty(counter)
     return;
@@ -284,9 +286,9 @@ function [lost, next_counter] = count_lost(counter, lost, next_counter, simulate
   if isnan(next_counter)
     next_counter = counter(1);
   end
-  steps = diff([next_counter - 1, counter]);
+  steps = mod(diff([next_counter - 1, counter]) + 2^23, 2^24) - 2^23;
   lost += sum(steps(steps > 1) - 1) + sum(steps < 1);
-  next_counter = counter(end) + 1;
+  next_counter = mod(counter(end) + 1, 2^24);
 end
 
 % ---- Events, epochs and features ----

@@ -272,18 +272,40 @@ function c = acq_start_call(c, ctx)
   c = finish(c, {path}, 1, 15);
   if rand < 0.85, c.nout = 15; end
   if rand < 0.5
+    % Settings of the simulated amplifier, often ones it must refuse at the
+    % open: not whole numbers, out of range, negative, exponent forms, bad
+    % connection suffixes and AMPSIM_FAIL items.
+    fail = sprintf('%s:%d%s', pick({'OPEN_DRIVER_ASYNC', 'USB_WRITE', 'READ_MULTIPLE_SWEEPS', 'READ_POINTER', ...
+                                     'CLOSE_DRIVER_ASYNC'}), ri(1, 6), pick({'', '', '@1', '@2'}));
+    if rand < 0.2, fail = pick({'USB_WRITE:x', 'usb_write:1', 'USB_WRITE:1,', 'READ_POINTER:0', 'USB_WRITE:1@0', 'USB_WRITE'}); end
     pool = {'AMPSIM_STATUS', pick({'0x88000000', '0x86000000', '0x80000000', '0x00000000', '0x20000000', ...
                                    '0x22000000', '0xA2000000', '0xC8000000', '0x8E000000', ...
-                                   sprintf('%u', floor(rand * 2^32))});
-            'AMPSIM_FAIL', sprintf('%s:%d%s', pick({'OPEN_DRIVER_ASYNC', 'USB_WRITE', 'READ_MULTIPLE_SWEEPS', ...
-                                                    'READ_POINTER', 'CLOSE_DRIVER_ASYNC'}), ri(1, 6), ...
-                                   pick({'', '', '@1', '@2'}));
-            'AMPSIM_CHANNELS', pick({'34', '282', '283', '610', '3', '100000'});
-            'AMPSIM_RATE', pick({'1000', '2048', '16384', '40000'});
-            'AMPSIM_MIDSWEEP', pick({'4', '12', '1000'});
-            'AMPSIM_BADPOINTER', pick({'8388612', '4294967295', '0'});
-            'AMPSIM_START', pick({'0', '8', '8388608', '34639872'})};
+                                   sprintf('%u', floor(rand * 2^32)), '0x100000000', '-1', '0x88000000@2'});
+            'AMPSIM_FAIL', fail;
+            'AMPSIM_CHANNELS', pick({'34', '282', '283', '610', '3', '100000', '-3', '2', '100001', 'abc', '0x11A'});
+            'AMPSIM_RATE', pick({'1000', '2048', '16384', '40000', '65536', '65537', '0', 'abc', '1e6', '-1', ...
+                                 '0x800', ' 2048', '2048@2', '1000000000000', '4000000000'});
+            'AMPSIM_MIDSWEEP', pick({'4', '12', '1000', '2147483647', '-4', '0x100000000'});
+            'AMPSIM_BADPOINTER', pick({'8388612', '4294967295', '0', '4294967296', '-1'});
+            'AMPSIM_START', pick({'0', '8', '8388608', '34639872', '-4', '-4294967296', '2147483647', '2147483648', ...
+                                  '8@0', '8@x'});
+            'AMPSIM_OFFSET', pick({'4096', '0x100000000000', '2147483647', '-4', '1e3'});
+            'AMPSIM_SEED', pick({'7', 'abc', '18446744073709551615', '18446744073709551616', '0x'});
+            'AMPSIM_PARADIGM', pick({'oddball', 'Oddball', 'off', ''});
+            'AMPSIM_STALL', pick({'1', '2', 'yes', '1@2'})};
     c.env = pool(unique(arrayfun(@(x) ri(1, rows(pool)), 1:ri(1, 2))), :);
+  end
+  if rand < 0.1
+    % Settings together that once killed or hung the host: huge rates (with
+    % the oddball paradigm), the largest rate and sweep size allowed, offsets
+    % and starts beyond any ring.
+    c.env = pick({{'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '1000000000000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '4000000000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '65536'; ...
+                   'AMPSIM_CHANNELS', '100000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x86000000'; 'AMPSIM_RATE', '65536'}, ...
+                  {'AMPSIM_OFFSET', '0x100000000000'}, {'AMPSIM_OFFSET', '2147483647'}, ...
+                  {'AMPSIM_START', '-4294967296'}, {'AMPSIM_START', '-4@2'}});
   end
   if rand < 0.2, c.errors = {'BioSemi:BatteryLow'}; end
 end
