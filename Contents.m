@@ -11,6 +11,10 @@
 %   acq_decode            - Sweeps to microvolts, trigger codes and status flags.
 %   ampsim_path           - Path of the simulated amplifier driver.
 %
+% BDF recordings (24-bit EDF)
+%   bdf_read              - Read a BDF file: samples, header and trigger onsets.
+%   bdf_repair            - Make a BDF file cut by a crash whole for strict readers.
+%
 % Support-vector kernels
 %   gram_square           - Square Gram matrix of a data matrix under an SVM model's kernel.
 %   gram_pair             - Kernel value of two rows under an SVM model's kernel.

@@ -20,10 +20,13 @@ BUILD_PACKAGES   := cmake g++ make libgtest-dev libbenchmark-dev octave octave-d
                     gnuplot-nox fonts-freefont-otf
 PACKAGE_PACKAGES := make g++ octave octave-dev liblinear-dev
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix wine64 googletest
-APT_PACKAGES     ?= $(sort $(BUILD_PACKAGES) $(PACKAGE_PACKAGES) $(WINDOWS_PACKAGES))
+# The field's readers that the tests open our BDF files with (tests only, not
+# dependencies of the toolbox).
+TEST_PACKAGES    := python3-mne octave-biosig libedf-dev
+APT_PACKAGES     ?= $(sort $(BUILD_PACKAGES) $(PACKAGE_PACKAGES) $(WINDOWS_PACKAGES) $(TEST_PACKAGES))
 OCTAVE := octave-cli --no-history --no-init-file --quiet --no-window-system
 
-.PHONY: deps build-deps build build-lists test asan-build test-asan fuzz soak test-package test-windows demo bench package clean
+.PHONY: deps build-deps test-deps build build-lists test asan-build test-asan fuzz soak test-package test-windows demo bench package clean
 
 # Installs the Debian packages of the list $(1) that are missing.
 apt_install = missing=""; \
@@ -54,10 +57,15 @@ build-lists: build-deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cp $(BUILD)/eegmex_sources.mk eegmex_sources.mk
 
+test-deps:
+	@$(call apt_install,$(TEST_PACKAGES))
+
 # All tests: the stand-in and Octave tests of the release build, then the
 # stand-in tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# a 30-second soak and a 2,000-call fuzz run.
-test: build
+# a 30-second soak and a 2,000-call fuzz run.  The readers' packages come
+# first, so that the build finds EDFlib.
+test: test-deps
+	$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) test-package
@@ -106,7 +114,7 @@ test-package: build package
 # (posix threads) and run under wine64, in a wine prefix of their own.
 # linmodel is left out: Debian has no Windows build of liblinear.
 WIN_BUILD      ?= build-windows
-WIN_SUBSYSTEMS := lowrank;acquisition;svkernel;lattice;packed
+WIN_SUBSYSTEMS := lowrank;bdf;acquisition;svkernel;lattice;packed
 WINE           := /usr/lib/wine/wine64
 MINGW_RUNTIME   = $(shell x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll | xargs dirname);$(shell x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll | xargs dirname)
 WINE_ENV        = WINEPREFIX=$(CURDIR)/$(WIN_BUILD)/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
@@ -130,6 +138,7 @@ bench: build
 	@$(MAKE) --no-print-directory deps APT_PACKAGES=libopenblas0-pthread
 	@for b in $(BUILD)/bench/*; do echo "== $$b"; $$b || exit 1; done
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); bdf_read_rate('$(CURDIR)/$(BUILD)')"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
