@@ -11,6 +11,10 @@
 %   acq_decode            - Sweeps to microvolts, trigger codes and status flags.
 %   ampsim_path           - Path of the simulated amplifier driver.
 %
+% BDF recordings (24-bit EDF)
+%   bdf_read              - Read a BDF file: samples, header and trigger onsets.
+%   bdf_repair            - Make a BDF file cut by a crash whole for strict readers.
+%
 % Support-vector kernels
 %   gram_square           - Square Gram matrix of a data matrix under an SVM model's kernel.
 %   gram_pair             - Kernel value of two rows under an SVM model's kernel.
@@ -40,3 +44,15 @@
 %   tri_pack_f32          - Pack a symmetric matrix into a triangle vector.
 %   tri_unpack_f32        - Unpack a triangle vector into a symmetric matrix.
 %   tri_qform_f32         - Quadratic form x'*S*x with a packed S.
+%
+% Demos
+%   demo_bci              - A live oddball brain-computer interface: acquire, learn, classify online.
+%   run_demos             - Run demo_bci, then every other demo.
+%   demo_acquisition      - A three-second acquisition from the simulated amplifier.
+%   demo_factorizations   - The four factorizations: rank, error of G*G' and time.
+%   demo_lowrank          - icf_rbf at several tolerances against the full kernel matrix.
+%   demo_svkernel         - gram_square and gram_pair for the five kernel types.
+%   demo_linmodel         - Train with liblinear-train, read with linmodel_read, score.
+%   demo_lattice          - Grid coordinates and the growth of a multi-index set.
+%   demo_packed           - Pack, unpack and the quadratic form of a covariance.
+%   figures_ready         - Prepare the demos' figures, drawn without a display.

@@ -5,6 +5,9 @@ function varargout = linmodel_predict (varargin)
 %   [LABELS, SCORES, PROB] = LINMODEL_PREDICT(MODEL, X)
 %   [...] = LINMODEL_PREDICT(MODEL, X, 'col')
 %
+%   Conventions: instances are the ROWS of X, full or sparse (its COLUMNS
+%   with 'col'); labels and score columns follow MODEL.Label.
+%
 %   Applies a linear model to every instance of X through the liblinear
 %   library.  It prints nothing and needs no true labels; what it cannot
 %   do raises an error.  Labels and scores equal LINMODEL_SCORE's (without

@@ -5,6 +5,9 @@ function varargout = linmodel_train (varargin)
 %   MODEL = LINMODEL_TRAIN(LABELS, X, OPTIONS, 'col')
 %   ACCURACY = LINMODEL_TRAIN(LABELS, X, '... -v K ...')
 %
+%   Conventions: instances are the ROWS of X, full or sparse (its COLUMNS
+%   with 'col'); one label per instance; options as liblinear-train's.
+%
 %   Trains a linear classifier (or regression) through the liblinear
 %   library on the instances of X and returns the model struct that
 %   LINMODEL_READ gives for the model file liblinear-train writes from the

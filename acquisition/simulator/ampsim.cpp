@@ -7,7 +7,8 @@
 //   int   READ_MULTIPLE_SWEEPS(void* h, unsigned char* ring, int bytes)
 //   int   READ_POINTER(void* h, unsigned* pointer)     non-zero = success
 //   int   CLOSE_DRIVER_ASYNC(void* h)                  non-zero = success
-// and a sixth of its own, AMPSIM_LAST_REFUSAL (see "Failures" below).
+// and two of its own, AMPSIM_LAST_REFUSAL (see "Failures" below) and
+// AMPSIM_REPLAY_ENDED (see AMPSIM_REPLAY).
 //
 // One amplifier, one connection at a time.  The enable message (byte 0 =
 // 0xFF) starts a writer thread that, from the first pointer read after it,
@@ -75,6 +76,15 @@
 //                           sequence and its trial-to-trial variation
 //                           (default 1); the same seed gives the same
 //                           sweeps, bit for bit
+//   AMPSIM_REPLAY=<file>    plays a BDF file instead of the generator, in
+//                           real time at the file's rate, with the layout
+//                           and status word the file gives (replay.h);
+//                           AMPSIM_STATUS, AMPSIM_RATE and AMPSIM_CHANNELS
+//                           are then ignored.  A file that cannot be read
+//                           or fits no layout refuses the open.  After the
+//                           file's last sweep the pointer stands still
+//                           (AMPSIM_REPLAY_ENDED() returns 1), unless
+//                           AMPSIM_REPLAY_LOOP=1, when the file starts again.
 //   AMPSIM_LOG=<file>       appends one line per call: "load", "unload",
 //                           "OPEN_DRIVER_ASYNC ok|fail", "USB_WRITE
 //                           disable|enable ok|fail", "READ_MULTIPLE_SWEEPS
@@ -110,6 +120,7 @@
 #include <thread>
 #include <vector>
 
+#include "acquisition/simulator/replay.h"
 #include "acquisition/simulator/settings.h"
 #include "acquisition/simulator/sweeps.h"
 
@@ -180,6 +191,11 @@ struct Device {
   // whatever the thread scheduling.
   std::atomic<bool> pointer_read{false};
   FailureNote failure;
+  // AMPSIM_REPLAY: the file whose sweeps the writer plays, and whether it
+  // has played its last.
+  Replay replay;
+  bool replaying = false;
+  std::atomic<bool> replay_ended{false};
 
   Device();
   ~Device();
@@ -266,6 +282,13 @@ int64_t write_words(uint32_t* ring, int64_t ring_bytes, int64_t pos, const uint3
 
 bool stopping() { return device().stop.load(std::memory_order_acquire); }
 
+// Sweep k from the replayed file (false after its end) or the generator.
+bool make_sweep(const Generator& gen, uint64_t k, uint32_t* w) {
+  if (device().replaying) return replay_sweep(device().replay, k, w);
+  gen.sweep(k, w);
+  return true;
+}
+
 void write_sweeps(WriterJob& job) {
   Device& d = device();
   while (!d.pointer_read.load(std::memory_order_acquire) && !stopping())
@@ -294,18 +317,20 @@ void write_sweeps(WriterJob& job) {
     // millisecond to make, so a stop is prompt even when the writer cannot
     // keep up with its rate.
     uint64_t batch = gen.rate / 200 + 1;
-    while (written < due && batch-- > 0 && !stopping()) {
-      gen.sweep(written, job.sweep.data());
+    while (written < due && batch-- > 0 && !stopping() && !d.replay_ended.load(std::memory_order_relaxed)) {
+      if (!make_sweep(gen, written, job.sweep.data())) {
+        d.replay_ended.store(true, std::memory_order_release);
+        break;
+      }
       pos = write_words(job.ring, job.ring_bytes, pos, job.sweep.data(), job.sweep.size());
       ++written;
       int64_t published = pos;
-      if (job.mid_words > 0) {
-        gen.sweep(written, job.next.data());
+      if (job.mid_words > 0 && make_sweep(gen, written, job.next.data())) {
         published = write_words(job.ring, job.ring_bytes, pos, job.next.data(), job.mid_words);
       }
       d.pointer.store(static_cast<uint32_t>(published), std::memory_order_release);
     }
-    if (written >= due) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (written >= due || d.replay_ended.load(std::memory_order_relaxed)) std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
 }
 
@@ -342,10 +367,28 @@ void start_writer() {
                 std::vector<uint32_t>(d.cfg.channels),
                 std::vector<uint32_t>(d.cfg.channels)};
   d.pointer_read.store(false, std::memory_order_release);
+  d.replay_ended.store(false, std::memory_order_release);
   d.writer = std::thread(writer_main, std::move(job));
 }
 
 // ---- The device and its exports. ----
+
+// AMPSIM_REPLAY: the file's layout, status word and rate replace the
+// configured ones, or the open is refused with the file's reason.
+void open_replay(Device& d) {
+  d.replaying = false;
+  const std::string path = environment("AMPSIM_REPLAY");
+  if (path.empty() || !d.cfg.refusal.empty()) return;
+  std::string reason;
+  if (!replay_open(d.replay, path, environment("AMPSIM_REPLAY_LOOP") == "1", reason)) {
+    d.cfg.refusal = reason;
+    return;
+  }
+  d.replaying = true;
+  d.cfg.status = d.replay.status;
+  d.cfg.rate = d.replay.rate;
+  d.cfg.channels = d.replay.layout.total;
+}
 
 bool valid(void* handle) { return handle == &device() && device().open; }
 
@@ -402,6 +445,7 @@ AMPSIM_EXPORT void* OPEN_DRIVER_ASYNC(void) {
   return guarded<void*>("OPEN_DRIVER_ASYNC", nullptr, []() -> void* {
     Device& d = device();
     d.cfg = read_config();
+    open_replay(d);
     const std::string& refusal = d.cfg.refusal;
     if (!refusal.empty()) std::fprintf(stderr, "ampsim: %s; the driver does not open.\n", refusal.c_str());
     const bool injected = count_and_check_fault(OPEN);
@@ -508,3 +552,7 @@ AMPSIM_EXPORT int CLOSE_DRIVER_ASYNC(void* handle) {
 }
 
 AMPSIM_EXPORT int32_t AMPSIM_LAST_REFUSAL(char* text, int32_t bytes) { return device().failure.copy(text, bytes); }
+
+// 1 when the replayed file (AMPSIM_REPLAY) has ended and the pointer stands
+// still, 0 otherwise.
+AMPSIM_EXPORT int32_t AMPSIM_REPLAY_ENDED(void) { return device().replay_ended.load(std::memory_order_acquire) ? 1 : 0; }
