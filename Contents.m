@@ -5,9 +5,12 @@
 %   acq_fetch             - Fetch the sweeps that arrived since the previous fetch.
 %   acq_stop              - Stop the session, close the driver, free the ring.
 %   acq_stop_all          - Stop every live session of this process.
-%   acq_open              - Start a session as a struct with named fields.
-%   acq_read              - Fetch the new sweeps of a session opened with acq_open.
-%   acq_close             - Stop a session opened with acq_open.
+%   acq_open              - Start a session read in the background into a history (and a BDF recording).
+%   acq_read              - Every sweep of a session since the previous read.
+%   acq_window            - Any span of a session's sweeps, by sweep number.
+%   acq_events            - Trigger onsets of a session since the previous call, by sweep number.
+%   acq_status            - Sweeps received, held and lost; the reader and the recording.
+%   acq_close             - Stop a session opened with acq_open, finish its recording.
 %   acq_decode            - Sweeps to microvolts, trigger codes and status flags.
 %   ampsim_path           - Path of the simulated amplifier driver.
 %
