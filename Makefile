@@ -13,9 +13,11 @@ FUZZ_CALLS   ?= 20000
 FUZZ_SEEDS   ?= 1 2 3 4 5 6 7 8 9 10
 FUZZ_TIMEOUT ?= 20
 FUZZ_WILD    ?= 1
-# make soak: seconds of fetching at 610 channels x 16384 Hz, then start/stop cycles.
+# make soak: seconds of fetching at 610 channels x 16384 Hz (then as many of
+# reading a session of acq_open, with a stall), then start/stop and
+# open/read/close cycles.
 SOAK_SECONDS ?= 600
-SOAK_CYCLES  ?= 200
+SOAK_CYCLES  ?= 1000
 BUILD_PACKAGES   := cmake g++ make libgtest-dev libbenchmark-dev octave octave-dev liblinear-dev liblinear-tools \
                     gnuplot-nox fonts-freefont-otf
 PACKAGE_PACKAGES := make g++ octave octave-dev liblinear-dev
@@ -139,6 +141,7 @@ bench: build
 	@for b in $(BUILD)/bench/*; do echo "== $$b"; $$b || exit 1; done
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); octave_table"
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); bdf_read_rate('$(CURDIR)/$(BUILD)')"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/mex'); addpath('$(CURDIR)/bench'); acq_engine"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

@@ -11,10 +11,13 @@ function c = fuzz_call(seed, k, ctx)
 % C.errors: warning identifiers turned into errors for the call.
 % C.session: for acq_fetch and acq_stop, what to do with a live session:
 % '' (use C.args), 'valid' or 'mutate'; C.mutation says which inputs to
-% replace (fuzz_run applies it to the live session's scalars).
+% replace (fuzz_run applies it to the live session's scalars).  For the
+% functions that take acq_open's session struct: 'user' (the live struct
+% as input 1) or 'user_mutate' (the struct with C.mutation's field changed).
   rand('state', seed * 1000003 + k);
   randn('state', seed * 1000003 + k);
-  names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'gram_square', 'gram_pair', 'linmodel_score', ...
+  names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'acq_open', 'acq_read', 'acq_window', ...
+           'acq_events', 'acq_status', 'acq_close', 'gram_square', 'gram_pair', 'linmodel_score', ...
            'icf_rbf', 'icf_dotpower', 'icf_ortho', 'icf_matrix', 'linidx_coords', 'lattice_frontier', ...
            'lattice_frontier_full', 'lattice_extend', 'lattice_mismatch', 'lattice_nearest', ...
            'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32', 'linmodel_train', 'linmodel_predict'};
@@ -23,6 +26,8 @@ function c = fuzz_call(seed, k, ctx)
   switch c.name
     case 'acq_start',             c = acq_start_call(c, ctx);
     case {'acq_fetch', 'acq_stop'}, c = acq_session_call(c, ctx);
+    case 'acq_open',              c = acq_open_call(c, ctx);
+    case {'acq_read', 'acq_window', 'acq_events', 'acq_status', 'acq_close'}, c = user_session_call(c);
     case 'acq_stop_all'
       % Mostly refused, so that sessions live long enough to be fetched from.
       c = finish(c, repmat({fuzz_value()}, 1, rand < 0.7), 0, ri(0, 1));
@@ -367,6 +372,56 @@ function c = acq_start_call(c, ctx)
                   {'AMPSIM_START', '-4294967296'}, {'AMPSIM_START', '-4@2'}});
   end
   if rand < 0.2, c.errors = {'BioSemi:BatteryLow'}; end
+end
+
+% acq_open: mostly the simulated amplifier with options it takes (so that
+% sessions live long enough to be read), else acq_start's paths and hostile
+% simulator settings, and options it must refuse; now and then a recording
+% into the work folder.
+function c = acq_open_call(c, ctx)
+  path = {ctx.paths{1}};
+  if rand < 0.3
+    c = acq_start_call(c, ctx);
+    path = c.args(1:min(1, end));
+  end
+  opts = {};
+  if rand < 0.9, opts = {'quiet', true}; end
+  for j = 1:ri(0, 2)
+    if rand < 0.75
+      opts = [opts, pick({{'history', pick({0.5, 2, 60})}, ...
+                          {'channels', pick({{'A1'}, {'a1', 'EXTRA16'}, [3 4], [282 1 2], 'Status'})}, ...
+                          {'record', ctx.record, 'overwrite', true}})];
+    else
+      opts = [opts, pick({{'history', pick({0.01, 0, -1, NaN, Inf, 1e12, 'x', [1 2], 1i})}, ...
+                          {'channels', pick({{'Cz'}, 0, 283, 1e9, {}, {1}, '', {'A1'; 'B1'}, NaN, -1, ...
+                                             {repmat('A', 1, 40)}})}, ...
+                          {'record', pick({ctx.record, '', 5, fullfile(ctx.record, 'x.bdf')})}, ...
+                          {'overwrite', pick({'yes', [], [true true]})}, {pick({'loud', 5, '', 'QUIET'}), 1}, {'quiet'}})];
+    end
+  end
+  c.args = [path, opts];
+  c.nout = 1;
+  if rand < 0.1, c.nout = ri(0, 2); end
+  c.session = 'user_open';
+end
+
+% The functions of acq_open's session: mostly the live session struct (set
+% by fuzz_run), sometimes with a field changed, or arbitrary values.
+function c = user_session_call(c)
+  extra = {};
+  if strcmp(c.name, 'acq_window')
+    extra = pick({{1, 10}, {100, 2000}, {1, 1}, {1e15, 1e15 + 1}, {0, 5}, {10, 5}, {2.5, 3}, {NaN, 2}, ...
+                  {1, Inf}, {int32(1), 2}, {1}});
+  end
+  nout = pick({1, 1, 1, 0, 2, 3});
+  if strcmp(c.name, 'acq_read'), nout = pick({2, 2, 2, 1, 3}); end
+  if strcmp(c.name, 'acq_window'), nout = pick({1, 2, 2, 3}); end
+  c = finish(c, [{fuzz_value()}, extra], 1 + numel(extra), nout);
+  c.nout = nout;
+  c.session = pick({'user', 'user', 'user', 'user_mutate', ''});
+  c.mutation = struct('field', pick({'id', 'ring', 'library', 'driver', 'usb_write', 'close_driver', 'labels'}), ...
+                      'value', {pick({[], int32(0), int32(999), uint64(0), uint64(4096), 1, 'x', {}, int32([1 2])})}, ...
+                      'remove', rand < 0.3);
 end
 
 % Fetch and stop: with a live session, its scalars, either as they are or
