@@ -1,20 +1,23 @@
-function built = eegmex_build(outdir)
+function built = eegmex_build(outdir, varargin)
 %EEGMEX_BUILD  Build the eegmex MEX files with this host's own mex.
 %   EEGMEX_BUILD compiles every MEX file of the toolbox and the shared
 %   libraries beside them (the acquisition's session record, the simulated
 %   amplifier driver) from the source tree this file sits in, into build/mex
 %   beside it, and copies the help texts and the other .m functions there.
 %   EEGMEX_BUILD(OUTDIR) builds into the folder OUTDIR instead (created when
-%   missing).
+%   missing); its name may hold any character (spaces, $, quotes).
+%   EEGMEX_BUILD(OUTDIR, '-v') also prints every compiler command.
 %   BUILT = EEGMEX_BUILD(...) also returns the names of the files built.
 %
 %   Run it in GNU Octave (mex, that is mkoctfile --mex) or MATLAB (mex with
 %   a C++17 compiler set up by mex -setup C++).  Nothing else is needed but
-%   liblinear for linmodel_score (Debian: liblinear-dev).  The MEX files are
-%   built with the floating-point flags of the CMake build (no fused
-%   multiply-adds, no fast-math), so their results are the same to the bit.
-%   What to build comes from eegmex_sources.mk, the build lists written from
-%   the CMake files.  Then:
+%   liblinear for linmodel_score (Debian: liblinear-dev).  Every source is
+%   compiled with the flags of the CMake build (optimization, no fused
+%   multiply-adds, no fast-math): the MEX files are as fast as make build's
+%   and give the same bits.  What to build, and those flags, come from
+%   eegmex_sources.mk, the build lists written from the CMake files.  The
+%   compiler works on a copy of the sources in a temporary folder of its
+%   own; the results are then copied into OUTDIR.  Then:
 %
 %     addpath(fullfile(fileparts(which('eegmex_build')), 'build', 'mex'));
 %     help Contents
@@ -33,6 +36,13 @@ function built = eegmex_build(outdir)
   if ~ischar(outdir) || size(outdir, 1) ~= 1
     error('eegmex_build:badFolder', 'The output folder must be given as a text.');
   end
+  verbose = false;
+  for k = 1:numel(varargin)
+    if ~ischar(varargin{k}) || ~strcmp(varargin{k}, '-v')
+      error('eegmex_build:badOption', 'The only option is ''-v'' (print every compiler command).');
+    end
+    verbose = true;
+  end
   if ~exist(outdir, 'dir')
     [ok, msg] = mkdir(outdir);
     if ~ok
@@ -49,52 +59,88 @@ function built = eegmex_build(outdir)
     host = 'MATLAB';
     ext = mexext();
   end
-
   names = words(lists, 'EEGMEX_MEX');
+  shared = words(lists, 'EEGMEX_SHARED');
+  b.flags = words(lists, 'EEGMEX_CXXFLAGS');
+  b.octave = octave;
+  b.verbose = verbose;
+
+  % The compiler and the shells that mex runs see only relative paths of a
+  % temporary folder holding a copy of the sources: a folder name is never
+  % handed to a shell, whatever characters it holds.  The results are copied
+  % into OUTDIR without a shell.
+  stage = tempname();
+  previous = pwd();
+  saved = set_compiler_environment(b);
+  leave = onCleanup(@() leave_stage(previous, stage, saved));
+  sources = words(lists, 'EEGMEX_HEADERS');
+  for k = 1:numel(names)
+    sources = [sources, words(lists, [names{k} '_SOURCES'])]; %#ok<AGROW>
+  end
+  for k = 1:numel(shared)
+    sources = [sources, words(lists, [shared{k} '_SOURCES'])]; %#ok<AGROW>
+  end
+  sources = unique(sources);
+  for k = 1:numel(sources)
+    copy_file(fullfile(top, sources{k}), fullfile(stage, 'src', sources{k}));
+  end
+  cd(stage);
+
   built = {};
   fprintf('Building %d MEX files with %s''s mex into %s\n', numel(names), host, outdir);
   % Plain shared libraries, not MEX files: the session record that the
   % acquisition MEX files link, and the simulated amplifier driver.
-  shared = words(lists, 'EEGMEX_SHARED');
   shared_built = {};
   for k = 1:numel(shared)
     name = shared{k};
-    target = build_shared(name, fullfile(top, words(lists, [name '_SOURCES'])), ...
-                          words(lists, [name '_LIBS']), words(lists, [name '_DEFINES']), top, outdir, octave);
-    if ~isempty(target)
-      built{end + 1} = target; %#ok<AGROW>
+    file = build_shared(b, name, words(lists, [name '_SOURCES']), words(lists, [name '_OWN_SOURCES']), ...
+                        words(lists, [name '_LIBS']), words(lists, [name '_DEFINES']));
+    if ~isempty(file)
+      built{end + 1} = deliver(file, outdir); %#ok<AGROW>
       shared_built{end + 1} = name; %#ok<AGROW>
-      fprintf('  %s\n', target((numel(outdir) + 2):end));
+      fprintf('  %s\n', file);
     end
   end
 
+  compiled = {};
   for k = 1:numel(names)
     name = names{k};
-    sources = fullfile(top, words(lists, [name '_SOURCES']));
-    target = fullfile(outdir, [name '.' ext]);
+    file = [name '.' ext];
     missing = setdiff(words(lists, [name '_SHARED']), shared_built);
     if ~isempty(missing)
-      fprintf('  %-26s skipped: needs %s\n', [name '.' ext], strjoin(missing, ', '));
+      fprintf('  %-26s skipped: needs %s\n', file, strjoin(missing, ', '));
       continue;
     end
     t0 = tic();
+    src = words(lists, [name '_SOURCES']);
+    beside = beside_flags(words(lists, [name '_SHARED']), octave);
+    libs = link_flags(words(lists, [name '_LIBS']), octave);
     if octave
-      % mkoctfile reads an option it does not know as taking the next
-      % argument: the compiler flags come first, a known option follows.
-      args = [{'-std=c++17', '-ffp-contract=off', '-fno-fast-math', ['-I' top], '-o', target}, ...
-              sources, beside_flags(words(lists, [name '_SHARED']), outdir, true), ...
-              link_flags(words(lists, [name '_LIBS']), true)];
+      % Each source is compiled once (mkoctfile -c, not as a MEX source, as
+      % in the CMake build); the MEX files share the objects.
+      objects = cell(1, numel(src));
+      for s = 1:numel(src)
+        objects{s} = ['obj/' regexprep(src{s}, '\.[^./]*$', '.o')];
+        if ~any(strcmp(compiled, src{s}))
+          make_folder(fileparts(objects{s}));
+          run_mkoctfile(b, ['Compiling ' src{s}], '-Isrc', '-c', ['src/' src{s}], '-o', objects{s});
+          compiled{end + 1} = src{s}; %#ok<AGROW>
+        end
+      end
+      run_mkoctfile(b, ['Linking ' file], '--mex', '-o', file, objects{:}, beside{:}, libs{:});
     else
-      args = [{'-R2018a', matlab_compiler_flags(), ['-I' top], '-outdir', outdir, '-output', name}, ...
-              sources, beside_flags(words(lists, [name '_SHARED']), outdir, false), ...
-              link_flags(words(lists, [name '_LIBS']), false)];
+      args = [{'-R2018a', matlab_compiler_flags(b.flags), '-Isrc', '-outdir', '.', '-output', name}, ...
+              strcat('src/', src), beside, libs];
+      if verbose
+        args = [{'-v'}, args]; %#ok<AGROW>
+      end
+      mex(args{:});
     end
-    mex(args{:});
-    if ~exist(target, 'file')
-      error('eegmex_build:failed', 'mex did not write %s.', target);
+    if ~exist(file, 'file')
+      error('eegmex_build:failed', 'mex did not write %s.', file);
     end
-    built{end + 1} = target; %#ok<AGROW>
-    fprintf('  %-26s %5.1f s\n', [name '.' ext], toc(t0));
+    built{end + 1} = deliver(file, outdir); %#ok<AGROW>
+    fprintf('  %-26s %5.1f s\n', file, toc(t0));
   end
 
   % Help texts beside their MEX files, and the other .m functions.
@@ -103,13 +149,11 @@ function built = eegmex_build(outdir)
     mfiles = [mfiles, words(lists, [names{k} '_HELP'])]; %#ok<AGROW>
   end
   for k = 1:numel(mfiles)
-    [ok, msg] = copyfile(fullfile(top, mfiles{k}), outdir);
-    if ~ok
-      error('eegmex_build:failed', 'Cannot copy %s to %s: %s', mfiles{k}, outdir, msg);
-    end
+    [~, base, dot_m] = fileparts(mfiles{k});
+    copy_file(fullfile(top, mfiles{k}), fullfile(outdir, [base dot_m]));
   end
   fprintf('  and %d .m files (help texts, Contents.m and the functions in the host''s language)\n', numel(mfiles));
-  fprintf('Done: addpath(''%s'')\n', outdir);
+  fprintf('Done: addpath(''%s'')\n', strrep(outdir, '''', ''''''));
   if nargout == 0
     clear built;
   end
@@ -135,14 +179,73 @@ function w = words(lists, name)
   w = regexp(lists.(name), '\S+', 'match');
 end
 
-function flags = link_flags(libs, octave)
-  % Short library names of the build lists as linker arguments.
+function saved = set_compiler_environment(b)
+  % Octave's mkoctfile takes its flags from the environment: CXXFLAGS
+  % replaces Octave's own (-g -O2 and the distribution's hardening options),
+  % CPPFLAGS and XTRA_CXXFLAGS set to a blank (an empty value counts as
+  % unset) drop the rest, so that each source gets the CMake build's flags.
+  saved = {};
+  if ~b.octave
+    return;
+  end
+  values = {'CXXFLAGS', strjoin(b.flags, ' '); 'CPPFLAGS', ' '; 'XTRA_CXXFLAGS', ' '};
+  saved = values;
+  for k = 1:size(values, 1)
+    saved{k, 2} = getenv(values{k, 1});
+    setenv(values{k, 1}, values{k, 2});
+  end
+end
+
+function leave_stage(previous, stage, saved)
+  cd(previous);
+  for k = 1:size(saved, 1)
+    if isempty(saved{k, 2})
+      unsetenv(saved{k, 1});
+    else
+      setenv(saved{k, 1}, saved{k, 2});
+    end
+  end
+  if exist('OCTAVE_VERSION', 'builtin') ~= 0
+    confirm_recursive_rmdir(false, 'local');
+  end
+  if exist(stage, 'dir')
+    rmdir(stage, 's');
+  end
+end
+
+function run_mkoctfile(b, what, varargin)
+  args = varargin;
+  if b.verbose
+    args = [{'-v'}, args];
+  end
+  [out, status] = mkoctfile(args{:});
+  if status ~= 0
+    error('eegmex_build:failed', '%s failed:\n%s', what, out);
+  end
+  if b.verbose && ~isempty(out)
+    fprintf('%s\n', out);
+  end
+end
+
+function run_command(b, what, cmd)
+  if b.verbose
+    fprintf('%s\n', cmd);
+  end
+  [status, out] = system(cmd);
+  if status ~= 0
+    error('eegmex_build:failed', '%s failed:\n%s\n%s', what, cmd, out);
+  end
+end
+
+function flags = link_flags(libs, threads)
+  % Short library names of the build lists as linker arguments; the thread
+  % option only when THREADS (MATLAB's mex links the thread library
+  % already).
   flags = {};
   for k = 1:numel(libs)
     switch libs{k}
       case 'threads'
-        % MATLAB's mex links with the thread library already.
-        if octave
+        if threads
           flags{end + 1} = '-pthread'; %#ok<AGROW>
         end
       case 'dl'
@@ -155,14 +258,14 @@ function flags = link_flags(libs, octave)
   end
 end
 
-function flags = beside_flags(shared, outdir, octave)
+function flags = beside_flags(shared, octave)
   % Links the shared libraries built beside the MEX files, found there at
   % run time ($ORIGIN; on Windows the host finds DLLs beside a MEX file).
   flags = {};
   if isempty(shared)
     return;
   end
-  flags{end + 1} = ['-L' outdir];
+  flags{end + 1} = '-L.';
   for k = 1:numel(shared)
     flags{end + 1} = ['-l' shared{k}]; %#ok<AGROW>
   end
@@ -174,17 +277,20 @@ function flags = beside_flags(shared, outdir, octave)
   end
 end
 
-function flag = matlab_compiler_flags()
-  % MATLAB's mex takes compiler flags as a variable assignment.
+function flags = matlab_compiler_flags(cxxflags)
+  % MATLAB's mex takes compiler flags as a variable assignment; its own
+  % optimization flags give way to the CMake build's.
   cc = mex.getCompilerConfigurations('C++', 'Selected');
   if ~isempty(cc) && ~isempty(strfind(cc.ShortName, 'MSVC'))
-    flag = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
+    flags = 'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise';
   else
-    flag = 'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math';
+    flags = ['CXXOPTIMFLAGS=' strjoin(cxxflags, ' ')];
   end
 end
 
-function target = build_shared(name, sources, libs, defines, top, outdir, octave)
+function file = build_shared(b, name, sources, own, libs, defines)
+  % Every source with hidden symbols (the library exports only what it marks
+  % itself), its DEFINES for its own sources; objects under obj/<name>/.
   if ispc
     file = [name '.dll'];
   elseif ismac
@@ -192,39 +298,79 @@ function target = build_shared(name, sources, libs, defines, top, outdir, octave
   else
     file = ['lib' name '.so'];
   end
-  target = fullfile(outdir, file);
-  if octave
+  if b.octave
     cxx = strtrim(mkoctfile('-p', 'CXX'));
   else
     cc = mex.getCompilerConfigurations('C++', 'Selected');
     if isempty(cc) || ~isempty(strfind(cc.ShortName, 'MSVC'))
       warning('eegmex_build:noSharedLibrary', ...
               'The shared library %s needs a GCC or Clang compiler; it was not built.', file);
-      target = '';
+      file = '';
       return;
     end
     cxx = cc.Details.CompilerExecutable;
     if ~isempty(cc.Location) && exist(fullfile(cc.Location, 'bin', [cxx '.exe']), 'file')
       cxx = fullfile(cc.Location, 'bin', cxx);
     end
+    cxx = ['"' cxx '"'];
   end
-  lib_args = '';
-  for k = 1:numel(libs)
-    switch libs{k}
-      case 'threads', lib_args = [lib_args ' -pthread']; %#ok<AGROW>
-      case 'dl', if ~ispc, lib_args = [lib_args ' -ldl']; end %#ok<AGROW>
-      otherwise, lib_args = [lib_args ' -l' libs{k}]; %#ok<AGROW>
+  flags = sprintf(' %s', b.flags{:});
+  objects = '';
+  for k = 1:numel(sources)
+    object = ['obj/' name '/' regexprep(sources{k}, '\.[^./]*$', '.o')];
+    make_folder(fileparts(object));
+    extra = '';
+    if any(strcmp(own, sources{k})) && ~isempty(defines)
+      extra = sprintf(' -D%s', defines{:});
+    end
+    run_command(b, ['Compiling ' sources{k} ' for ' file], ...
+                sprintf('%s%s -fPIC -fvisibility=hidden -Isrc%s -c src/%s -o %s', cxx, flags, extra, sources{k}, object));
+    objects = [objects ' ' object]; %#ok<AGROW>
+  end
+  lib_args = link_flags(libs, true);
+  run_command(b, ['Linking ' file], sprintf('%s -shared -o %s%s%s', cxx, file, objects, sprintf(' %s', lib_args{:})));
+end
+
+function target = deliver(file, outdir)
+  target = fullfile(outdir, file);
+  copy_file(file, target);
+end
+
+function copy_file(from, to)
+  % A byte copy through the host's own file functions: no shell sees either
+  % name.  The old file is removed first, so that a MEX file the host still
+  % has mapped keeps its pages.
+  make_folder(fileparts(to));
+  [in, msg] = fopen(from, 'r');
+  if in < 0
+    error('eegmex_build:failed', 'Cannot read %s: %s', from, msg);
+  end
+  bytes = fread(in, Inf, '*uint8');
+  fclose(in);
+  if exist(to, 'file')
+    if exist('OCTAVE_VERSION', 'builtin') ~= 0
+      unlink(to);
+    else
+      delete(to);
     end
   end
-  define_args = '';
-  for k = 1:numel(defines)
-    define_args = [define_args ' -D' defines{k}]; %#ok<AGROW>
+  [out, msg] = fopen(to, 'w');
+  if out < 0
+    error('eegmex_build:failed', 'Cannot write %s: %s', to, msg);
   end
-  cmd = sprintf('"%s" -std=c++17 -ffp-contract=off -fno-fast-math -O2 -fPIC -shared -fvisibility=hidden -I"%s"%s -o "%s"%s%s', ...
-                cxx, top, define_args, target, sprintf(' "%s"', sources{:}), lib_args);
-  [status, out] = system(cmd);
-  if status ~= 0
-    error('eegmex_build:failed', 'Building %s failed:\n%s\n%s', file, cmd, out);
+  count = fwrite(out, bytes, 'uint8');
+  fclose(out);
+  if count ~= numel(bytes)
+    error('eegmex_build:failed', 'Could not write all of %s.', to);
+  end
+end
+
+function make_folder(folder)
+  if ~exist(folder, 'dir')
+    [ok, msg] = mkdir(folder);
+    if ~ok
+      error('eegmex_build:failed', 'Cannot create the folder %s: %s', folder, msg);
+    end
   end
 end
 

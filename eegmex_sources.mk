@@ -5,9 +5,13 @@
 # Paths are relative to the top of the source tree; LIBS are system
 # libraries by short name (threads: the compiler's thread option); SHARED
 # are the shared libraries of EEGMEX_SHARED that a MEX file links (found
-# beside it); DEFINES are a shared library's preprocessor definitions.
+# beside it); DEFINES are a shared library's preprocessor definitions, for
+# its OWN_SOURCES (the others come from our static libraries).
+# EEGMEX_CXXFLAGS are the compiler flags of every source in a release
+# build (besides -fPIC and the include folders).
 EEGMEX_VERSION := 1.0.0
-EEGMEX_MEX := icf_rbf icf_dotpower icf_ortho icf_matrix acq_start acq_fetch acq_stop acq_stop_all gram_square gram_pair linmodel_score linidx_coords lattice_frontier lattice_frontier_full lattice_extend lattice_mismatch lattice_nearest tri_pack_f32 tri_unpack_f32 tri_qform_f32
+EEGMEX_CXXFLAGS := -O3 -DNDEBUG -ffp-contract=off -fno-fast-math -std=c++17
+EEGMEX_MEX := icf_rbf icf_dotpower icf_ortho icf_matrix bdf_read bdf_repair acq_start acq_fetch acq_stop acq_stop_all acq_open acq_read acq_window acq_events acq_status acq_close gram_square gram_pair linmodel_score linmodel_train linmodel_predict linidx_coords lattice_frontier lattice_frontier_full lattice_extend lattice_mismatch lattice_nearest tri_pack_f32 tri_unpack_f32 tri_qform_f32
 icf_rbf_SOURCES := lowrank/icf_rbf.cpp lowrank/rbf.cpp lowrank/dotpower.cpp lowrank/ortho.cpp lowrank/matrix.cpp lowrank/memory.cpp lowrank/team.cpp lowrank/panel.cpp lowrank/panel_avx2.cpp lowrank/panel_avx512.cpp lowrank/panel_dispatch.cpp host/huge_pages.cpp
 icf_rbf_LIBS := threads
 icf_rbf_SHARED := 
@@ -24,22 +28,54 @@ icf_matrix_SOURCES := lowrank/icf_matrix.cpp lowrank/rbf.cpp lowrank/dotpower.cp
 icf_matrix_LIBS := threads
 icf_matrix_SHARED := 
 icf_matrix_HELP := lowrank/icf_matrix.m
-acq_start_SOURCES := acquisition/acq_start.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+bdf_read_SOURCES := bdf/bdf_read.cpp bdf/format.cpp bdf/file.cpp bdf/pack.cpp bdf/writer.cpp bdf/reader.cpp host/huge_pages.cpp
+bdf_read_LIBS := 
+bdf_read_SHARED := 
+bdf_read_HELP := bdf/bdf_read.m
+bdf_repair_SOURCES := bdf/bdf_repair.cpp bdf/format.cpp bdf/file.cpp bdf/pack.cpp bdf/writer.cpp bdf/reader.cpp
+bdf_repair_LIBS := 
+bdf_repair_SHARED := 
+bdf_repair_HELP := bdf/bdf_repair.m
+acq_start_SOURCES := acquisition/acq_start.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
 acq_start_LIBS := dl
 acq_start_SHARED := acq_sessions
 acq_start_HELP := acquisition/acq_start.m
-acq_fetch_SOURCES := acquisition/acq_fetch.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_fetch_SOURCES := acquisition/acq_fetch.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
 acq_fetch_LIBS := dl
 acq_fetch_SHARED := acq_sessions
 acq_fetch_HELP := acquisition/acq_fetch.m
-acq_stop_SOURCES := acquisition/acq_stop.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_stop_SOURCES := acquisition/acq_stop.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
 acq_stop_LIBS := dl
 acq_stop_SHARED := acq_sessions
 acq_stop_HELP := acquisition/acq_stop.m
-acq_stop_all_SOURCES := acquisition/acq_stop_all.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+acq_stop_all_SOURCES := acquisition/acq_stop_all.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
 acq_stop_all_LIBS := dl
 acq_stop_all_SHARED := acq_sessions
 acq_stop_all_HELP := acquisition/acq_stop_all.m
+acq_open_SOURCES := acquisition/acq_open.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_open_LIBS := dl
+acq_open_SHARED := acq_sessions
+acq_open_HELP := acquisition/acq_open.m
+acq_read_SOURCES := acquisition/acq_read.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_read_LIBS := dl
+acq_read_SHARED := acq_sessions
+acq_read_HELP := acquisition/acq_read.m
+acq_window_SOURCES := acquisition/acq_window.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_window_LIBS := dl
+acq_window_SHARED := acq_sessions
+acq_window_HELP := acquisition/acq_window.m
+acq_events_SOURCES := acquisition/acq_events.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_events_LIBS := dl
+acq_events_SHARED := acq_sessions
+acq_events_HELP := acquisition/acq_events.m
+acq_status_SOURCES := acquisition/acq_status.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_status_LIBS := dl
+acq_status_SHARED := acq_sessions
+acq_status_HELP := acquisition/acq_status.m
+acq_close_SOURCES := acquisition/acq_close.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp
+acq_close_LIBS := dl
+acq_close_SHARED := acq_sessions
+acq_close_HELP := acquisition/acq_close.m
 gram_square_SOURCES := svkernel/gram_square.cpp svkernel/kernel.cpp host/huge_pages.cpp
 gram_square_LIBS := threads
 gram_square_SHARED := 
@@ -48,10 +84,18 @@ gram_pair_SOURCES := svkernel/gram_pair.cpp svkernel/kernel.cpp host/huge_pages.
 gram_pair_LIBS := threads
 gram_pair_SHARED := 
 gram_pair_HELP := svkernel/gram_pair.m
-linmodel_score_SOURCES := linmodel/linmodel_score.cpp linmodel/scoring.cpp
+linmodel_score_SOURCES := linmodel/linmodel_score.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
 linmodel_score_LIBS := linear
 linmodel_score_SHARED := 
 linmodel_score_HELP := linmodel/linmodel_score.m
+linmodel_train_SOURCES := linmodel/linmodel_train.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
+linmodel_train_LIBS := linear
+linmodel_train_SHARED := 
+linmodel_train_HELP := linmodel/linmodel_train.m
+linmodel_predict_SOURCES := linmodel/linmodel_predict.cpp linmodel/scoring.cpp linmodel/instances.cpp linmodel/training.cpp
+linmodel_predict_LIBS := linear
+linmodel_predict_SHARED := 
+linmodel_predict_HELP := linmodel/linmodel_predict.m
 linidx_coords_SOURCES := lattice/linidx_coords.cpp lattice/grid.cpp lattice/frontier.cpp lattice/steps.cpp lattice/mismatch.cpp
 linidx_coords_LIBS := 
 linidx_coords_SHARED := 
@@ -89,11 +133,14 @@ tri_qform_f32_LIBS :=
 tri_qform_f32_SHARED := 
 tri_qform_f32_HELP := packed/tri_qform_f32.m
 EEGMEX_SHARED := acq_sessions ampsim
-acq_sessions_SOURCES := acquisition/sessions.cpp host/dynlib.cpp
-acq_sessions_LIBS := dl
+acq_sessions_SOURCES := acquisition/sessions.cpp acquisition/engine.cpp acquisition/recorder.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp bdf/format.cpp bdf/file.cpp bdf/pack.cpp bdf/writer.cpp bdf/reader.cpp
+acq_sessions_OWN_SOURCES := acquisition/sessions.cpp acquisition/engine.cpp acquisition/recorder.cpp
+acq_sessions_LIBS := dl threads
 acq_sessions_DEFINES := ACQ_SESSIONS_BUILD=1
-ampsim_SOURCES := acquisition/simulator/ampsim.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp host/dynlib.cpp
+ampsim_SOURCES := acquisition/simulator/ampsim.cpp acquisition/simulator/settings.cpp acquisition/simulator/replay.cpp acquisition/status.cpp acquisition/ring.cpp acquisition/start.cpp acquisition/history.cpp host/dynlib.cpp bdf/format.cpp bdf/file.cpp bdf/pack.cpp bdf/writer.cpp bdf/reader.cpp
+ampsim_OWN_SOURCES := acquisition/simulator/ampsim.cpp acquisition/simulator/settings.cpp acquisition/simulator/replay.cpp
 ampsim_LIBS := dl threads
 ampsim_DEFINES := 
-EEGMEX_MFILES := Contents.m acquisition/acq_close.m acquisition/acq_decode.m acquisition/acq_open.m acquisition/acq_read.m acquisition/simulator/ampsim_path.m svkernel/svm_kernel_model.m linmodel/linmodel_read.m
-EEGMEX_HEADERS := acquisition/driver.h acquisition/ring.h acquisition/session_entry.h acquisition/session_scalars.h acquisition/sessions.h acquisition/simulator/sweeps.h acquisition/start.h acquisition/status.h host/dynlib.h host/huge_pages.h host/mexhost.h lattice/frontier.h lattice/grid.h lattice/lattice_entry.h lattice/lattice_frontier_entry.h lattice/mismatch.h lattice/point_table.h lattice/steps.h linmodel/linmodel_entry.h linmodel/scoring.h lowrank/dotpower.h lowrank/icf_entry.h lowrank/matrix.h lowrank/memory.h lowrank/ortho.h lowrank/panel.h lowrank/panel_isa.h lowrank/panel_loops.h lowrank/pivoted_icf.h lowrank/rbf.h lowrank/samples.h lowrank/team.h packed/tri.h svkernel/gram_entry.h svkernel/kernel.h svkernel/lanes.h svkernel/registry.h
+EEGMEX_MFILES := Contents.m acquisition/acq_decode.m acquisition/simulator/ampsim_path.m svkernel/svm_kernel_model.m linmodel/linmodel_read.m
+EEGMEX_DEMOS := demo/demo_acquisition.m demo/demo_bci.m demo/demo_factorizations.m demo/demo_lattice.m demo/demo_linmodel.m demo/demo_lowrank.m demo/demo_packed.m demo/demo_svkernel.m demo/figures_ready.m demo/run_demos.m
+EEGMEX_HEADERS := acquisition/driver.h acquisition/engine.h acquisition/history.h acquisition/recorder.h acquisition/ring.h acquisition/session_entry.h acquisition/session_scalars.h acquisition/sessions.h acquisition/simulator/replay.h acquisition/simulator/settings.h acquisition/simulator/sweeps.h acquisition/start.h acquisition/start_entry.h acquisition/status.h acquisition/thread_time.h acquisition/user_session.h bdf/bdf_entry.h bdf/file.h bdf/format.h bdf/pack.h bdf/reader.h bdf/writer.h host/dynlib.h host/huge_pages.h host/mexhost.h host/physical_memory.h lattice/frontier.h lattice/grid.h lattice/lattice_entry.h lattice/lattice_frontier_entry.h lattice/mismatch.h lattice/point_table.h lattice/steps.h linmodel/instances.h linmodel/linmodel_entry.h linmodel/scoring.h linmodel/training.h lowrank/dotpower.h lowrank/icf_entry.h lowrank/matrix.h lowrank/memory.h lowrank/ortho.h lowrank/panel.h lowrank/panel_isa.h lowrank/panel_loops.h lowrank/pivoted_icf.h lowrank/rbf.h lowrank/samples.h lowrank/team.h packed/tri.h svkernel/gram_entry.h svkernel/kernel.h svkernel/lanes.h svkernel/registry.h

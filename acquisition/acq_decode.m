@@ -1,10 +1,13 @@
-function d = acq_decode(data, session)
+function varargout = acq_decode(data, session)
 %ACQ_DECODE  Turn fetched sweeps into microvolts, trigger codes and status flags.
 %   D = ACQ_DECODE(DATA, S)
 %
-%   DATA is what ACQ_READ or ACQ_FETCH returned: int32, one sweep per
-%   column, channels rows.  S tells the layout: the struct from ACQ_OPEN, or
-%   the 1-by-15 cell of ACQ_START's outputs.
+%   Conventions: sweeps are COLUMNS; rows as the session returns them.
+%
+%   DATA is what ACQ_READ, ACQ_WINDOW or ACQ_FETCH returned: int32, one
+%   sweep per column.  S tells the layout: the struct from ACQ_OPEN (whose
+%   rows are its kept channels, S.labels), or the 1-by-15 cell of
+%   ACQ_START's outputs (every channel).
 %
 %   The sample format.  Every sweep is S.channels 32-bit words:
 %     row 1          the sync word 0xFFFFFF00 (int32 -256)
@@ -22,10 +25,15 @@ function d = acq_decode(data, session)
 %   19 and 21 the speed mode wheel (values 1, 2, 4, 8), 22 battery low,
 %   23 Mk2 (clear: Mk1).
 %
+%   A session opened with 'channels' keeps Sync, Status and the chosen
+%   channels only: EEG, EXG and EXTRA below then hold the chosen channels of
+%   each kind, in the order of S.labels.
+%
 %   Output D, a struct (n = columns(DATA)):
-%     eeg          double, S.neeg-by-n, microvolts
-%     exg          double, S.nexg-by-n, microvolts
-%     extra        double, (channels - 2 - neeg - nexg)-by-n, microvolts
+%     eeg          double, S.neeg-by-n (kept EEG channels), microvolts
+%     exg          double, S.nexg-by-n (kept ExG channels), microvolts
+%     extra        double, (channels - 2 - neeg - nexg)-by-n (kept extra
+%                  channels), microvolts
 %     trigger      double, 1-by-n, trigger codes 0 to 65535 (bits 8-23 of row 2)
 %     status       uint32, 1-by-n, the 24-bit status value (row 2 shifted right by 8)
 %     speed_mode   double, 1-by-n, 0 to 15
@@ -36,8 +44,10 @@ function d = acq_decode(data, session)
 %   A 0-by-0 DATA (nothing new) gives the same fields with n = 0.
 %
 %   Errors: acq_decode:notInt32 (DATA not int32), acq_decode:notSession (S
-%   neither an acq_open struct nor acq_start's 15 outputs),
-%   acq_decode:rowCount (rows of DATA not S.channels).
+%   neither an acq_open struct nor acq_start's 15 outputs, or a layout that
+%   is not one: fewer than 2 channels, EEG and ExG counts beyond them, kept
+%   channels outside them), acq_decode:rowCount (rows of DATA not the
+%   session's rows), acq_decode:nargout (more than one output).
 %
 %   Example: record and cut 1-second epochs after each trigger onset
 %     s = acq_open(ampsim_path(), 'quiet', true);
@@ -62,29 +72,48 @@ function d = acq_decode(data, session)
   if nargin ~= 2
     print_usage();
   end
+  if nargout > 1
+    error('acq_decode:nargout', 'At most 1 output: d = acq_decode(data, s).');
+  end
   if ! isa(data, 'int32')
     error('acq_decode:notInt32', 'DATA must be the int32 sweeps that acq_read or acq_fetch returned.');
   end
-  if isstruct(session) && isscalar(session) && all(isfield(session, {'channels', 'neeg', 'nexg'}))
+  counts = @(varargin) all(cellfun(@(v) isnumeric(v) && isreal(v) && isscalar(v) && v >= 0 && v == fix(v), varargin));
+  if isstruct(session) && isscalar(session) && all(isfield(session, {'channels', 'neeg', 'nexg'})) ...
+     && counts(session.channels, session.neeg, session.nexg)
     [channels, neeg, nexg] = deal(double(session.channels), double(session.neeg), double(session.nexg));
-  elseif iscell(session) && numel(session) == 15
+    if isfield(session, 'keep')
+      keep = double(session.keep(:)');
+    else
+      keep = 1:channels;
+    end
+  elseif iscell(session) && numel(session) == 15 && counts(session{9}, session{13}, session{14})
     [channels, neeg, nexg] = deal(double(session{9}), double(session{13}), double(session{14}));
+    keep = 1:channels;
   else
     error('acq_decode:notSession', 'S must be the struct acq_open returned or the 15 outputs of acq_start (a cell).');
   end
+  % The layout must be one: sync and status first, every kept channel within it.
+  if channels < 2 || neeg + nexg > channels - 2 || numel(keep) < 2 || ! isequal(keep(1:2), [1 2]) ...
+     || any(keep ~= fix(keep) | keep < 1 | keep > channels)
+    error('acq_decode:notSession', ['S does not describe a layout: %d channels, %d EEG and %d ExG ' ...
+          '(2 more for sync and status), kept channels 1 and 2 first and all within the channels.'], ...
+          channels, neeg, nexg);
+  end
+  rows_kept = numel(keep);
   n = columns(data);
   if isempty(data)
-    data = zeros(channels, 0, 'int32');
+    data = zeros(rows_kept, 0, 'int32');
     n = 0;
-  elseif rows(data) ~= channels
-    error('acq_decode:rowCount', 'DATA has %d rows, but the session has %d channels.', rows(data), channels);
+  elseif rows(data) ~= rows_kept
+    error('acq_decode:rowCount', 'DATA has %d rows, but the session has %d channels.', rows(data), rows_kept);
   end
 
   % The samples: arithmetic shift by 8 bits, then 31.25 nV = 2^-5 uV per step.
   uv = @(r) floor(double(data(r, :)) / 256) * 0.03125;
-  d.eeg = uv(2 + (1:neeg));
-  d.exg = uv(2 + neeg + (1:nexg));
-  d.extra = uv(2 + neeg + nexg + 1:channels);
+  d.eeg = uv(find(keep > 2 & keep <= 2 + neeg));
+  d.exg = uv(find(keep > 2 + neeg & keep <= 2 + neeg + nexg));
+  d.extra = uv(find(keep > 2 + neeg + nexg));
 
   status = bitshift(typecast(data(2, :), 'uint32'), -8);
   bit = @(k) bitand(status, uint32(2 ^ k)) ~= 0;
@@ -94,6 +123,7 @@ function d = acq_decode(data, session)
   d.battery_low = bit(22);
   d.mk2 = bit(23);
   d.sync_ok = data(1, :) == int32(-256);
+  varargout{1} = d;
 end
 
 %!test
@@ -142,7 +172,7 @@ end
 %! end
 %! acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
 %! d = acq_decode(data, s);
-%! k = double(typecast(data(end, :), 'uint32'));       % sweep counter: 0, 1, 2, ...
+%! k = double(typecast(data(end, :), 'uint32')) / 256; % sweep counter, upper three bytes: 0, 1, 2, ...
 %! assert(k, 0:columns(data) - 1);
 %! assert(all(d.sync_ok));
 %! assert(all(d.speed_mode == 4) && all(d.mk2) && ! any(d.battery_low));
@@ -159,3 +189,23 @@ end
 %!error id=acq_decode:notInt32 acq_decode(zeros(5, 1), struct('channels', 5, 'neeg', 1, 'nexg', 1))
 %!error id=acq_decode:notSession acq_decode(zeros(5, 1, 'int32'), 5)
 %!error id=acq_decode:rowCount acq_decode(zeros(4, 1, 'int32'), struct('channels', 5, 'neeg', 1, 'nexg', 1))
+%!test
+%! % Layouts that are none (the counts beyond the channels, fewer than 2
+%! % channels, kept rows outside them) are refused with our identifier, and
+%! % a kept layout decodes its own rows: Sync, Status, EEG 2, ExG 1, extra 1.
+%! bad = {struct('channels', 5, 'neeg', 3, 'nexg', 2), struct('channels', 1, 'neeg', 0, 'nexg', 0), ...
+%!        struct('channels', 5, 'neeg', -1, 'nexg', 1), struct('channels', 5, 'neeg', 1, 'nexg', 1, 'keep', [1 2 6]), ...
+%!        struct('channels', 5, 'neeg', 1, 'nexg', 1, 'keep', [2 1 3]), {1, 2, 3, 4, 5, 6, 7, 8, 5, 2048, 1, 1, 4, 2, 0}};
+%! for k = 1:numel(bad)
+%!   id = '';
+%!   try
+%!     acq_decode(zeros(5, 1, 'int32'), bad{k});
+%!   catch err
+%!     id = err.identifier;
+%!   end
+%!   assert(id, 'acq_decode:notSession');
+%! end
+%! s = struct('channels', int32(7), 'neeg', int32(2), 'nexg', int32(2), 'keep', int32([1; 2; 4; 5; 7]));
+%! d = acq_decode(int32([-256; 0; 32 * 256; 64 * 256; 96 * 256]), s);
+%! assert([d.eeg; d.exg; d.extra], [1; 2; 3]);
+%!error id=acq_decode:nargout [a, b] = acq_decode(zeros(5, 1, 'int32'), struct('channels', 5, 'neeg', 1, 'nexg', 1))

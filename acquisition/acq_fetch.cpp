@@ -2,6 +2,7 @@
 // Copies the whole sweeps that arrived in the session ring since `last`
 // into an int32 channels x n matrix and returns the new pointer.
 #include <cstdint>
+#include <cstring>
 
 #include "acquisition/driver.h"
 #include "acquisition/ring.h"
@@ -53,22 +54,38 @@ mxArray* make_int32(size_t m, size_t n) {
   }
 }
 
-// A fetch later than the ring can hold: the driver has written over sweeps
-// that were never fetched, and the fetch reckons the new sweeps modulo the
-// ring, so it returns only the newest part of what arrived.  What it does
-// not return is lost; the data are returned all the same.
-void warn_if_late(const SessionRecord& session, int64_t now_ns, int32_t returned_sweeps) {
-  if (session.rate <= 0) return;
-  const double elapsed = static_cast<double>(now_ns - session.last_fetch_ns) / 1e9;
-  if (elapsed * session.rate < RING_SWEEPS) return;
+// What a fetch could not return: sweeps the driver wrote over before the
+// previous fetch's position was reached again (a fetch later than the ring
+// lasts, reckoned by the clock), and sweeps it overwrote while this fetch
+// was copying them (reckoned by the pointer read again after the copy).
+struct Loss {
+  double elapsed = 0;        // seconds since the previous fetch
+  bool late = false;         // later than the ring lasts
+  int64_t overwritten = 0;   // copied sweeps dropped from the result
+};
+
+// Raised after the fetch has been recorded and its outputs made, so that a
+// warning turned into an error leaves the session moved on: the next fetch
+// is not late again.  The data are returned all the same.
+void warn_of_loss(const SessionRecord& session, const Loss& loss, int32_t returned_sweeps) {
+  if (session.rate <= 0 || (!loss.late && loss.overwritten == 0)) return;
+  const double ring_seconds = static_cast<double>(RING_SWEEPS) / session.rate;
   const double returned = static_cast<double>(returned_sweeps > 0 ? returned_sweeps : 0) / session.rate;
-  const double lost = elapsed > returned ? elapsed - returned : 0.0;
+  if (!loss.late) {
+    mexWarnMsgIdAndTxt("acq_fetch:dataLost",
+                       "%lld sweeps (%.3f s) were lost: the driver overwrote them while this fetch of %s was "
+                       "copying them, %.2f s after the previous fetch (its ring holds %.2f s). They are not "
+                       "returned; the %d newer sweeps are. Fetch more often.",
+                       static_cast<long long>(loss.overwritten), static_cast<double>(loss.overwritten) / session.rate,
+                       describe(session).text, loss.elapsed, ring_seconds, returned_sweeps);
+    return;
+  }
+  const double lost = loss.elapsed > returned ? loss.elapsed - returned : 0.0;
   mexWarnMsgIdAndTxt("acq_fetch:dataLost",
                      "About %.2f s of data were lost: %.2f s passed since the previous fetch of %s, more than its "
                      "ring holds (%d sweeps, %.2f s), and this fetch returns only the last %.2f s. Fetch at least "
                      "once every %.2f s.",
-                     lost, elapsed, describe(session).text, RING_SWEEPS, static_cast<double>(RING_SWEEPS) / session.rate,
-                     returned, static_cast<double>(RING_SWEEPS) / session.rate);
+                     lost, loss.elapsed, describe(session).text, RING_SWEEPS, ring_seconds, returned, ring_seconds);
 }
 
 }  // namespace
@@ -115,7 +132,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
 
   uint32_t word = 0;
   int32_t p = last;
-  if (read_pointer(handle, &word) != 0) {
+  if (read_session_pointer(ring, read_pointer, handle, &word) != 0) {
     if (word > static_cast<uint32_t>(ring_bytes))
       host::fail_for("acq_fetch", "driverPointerOutOfRange",
                      "The driver reported the buffer pointer %u, beyond the ring's %d bytes.", word, ring_bytes);
@@ -125,13 +142,39 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   }
 
   const FetchPlan plan = plan_fetch(p, last, sweep_bytes, ring_bytes);
-  warn_if_late(session, now, plan.sweeps);
-  note_fetch(ring, now);
+  Loss loss;
+  loss.elapsed = static_cast<double>(now - session.last_fetch_ns) / 1e9;
+  loss.late = session.rate > 0 && loss.elapsed * session.rate >= RING_SWEEPS;
+  mxArray* data = nullptr;
   if (plan.sweeps < 0) {
-    plhs[OUT_DATA] = make_int32(0, 0);
+    data = make_int32(0, 0);
   } else {
-    plhs[OUT_DATA] = make_int32(static_cast<size_t>(channels), static_cast<size_t>(plan.sweeps));
-    copy_sweeps(ring, plan, static_cast<unsigned char*>(mxGetData(plhs[OUT_DATA])));
+    data = make_int32(static_cast<size_t>(channels), static_cast<size_t>(plan.sweeps));
+    copy_sweeps(ring, plan, static_cast<unsigned char*>(mxGetData(data)));
+    // The driver kept writing while the result was made and filled: ask
+    // where it is now, and drop the oldest sweeps it may have reached.
+    // (When that read fails, the clock alone says how far it may be.)
+    uint32_t after = 0;
+    const double copy_seconds = static_cast<double>(session_clock_ns() - now) / 1e9;
+    const double clock_bytes = copy_seconds * session.rate * static_cast<double>(sweep_bytes);
+    const int64_t now_at = read_session_pointer(ring, read_pointer, handle, &after) != 0
+                               ? static_cast<int64_t>(after)
+                               : p + static_cast<int64_t>(clock_bytes);
+    const int64_t reached =
+        overwritten_sweeps(plan.pointer, p, now_at, plan.sweeps, sweep_bytes, ring_bytes, clock_bytes);
+    if (reached > 0) {
+      loss.overwritten = reached;
+      const int64_t kept = plan.sweeps - reached;
+      mxArray* newer = make_int32(kept > 0 ? static_cast<size_t>(channels) : 0, static_cast<size_t>(kept));
+      if (kept > 0)
+        std::memcpy(mxGetData(newer), static_cast<const unsigned char*>(mxGetData(data)) + reached * sweep_bytes,
+                    static_cast<size_t>(kept * sweep_bytes));
+      mxDestroyArray(data);
+      data = newer;
+    }
   }
+  note_fetch(ring, now);
+  plhs[OUT_DATA] = data;
   plhs[OUT_POINTER] = host::scalar_out<int32_t>(plan.pointer);
+  warn_of_loss(session, loss, static_cast<int32_t>(mxGetN(data)));
 }

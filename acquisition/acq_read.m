@@ -1,25 +1,41 @@
-function [data, s] = acq_read(s)
-%ACQ_READ  Read the sweeps that arrived since the previous read of a session.
+function varargout = acq_read (varargin)
+%ACQ_READ  Every sweep of a session since the previous read, from its history.
 %   [DATA, S] = ACQ_READ(S)
 %
-%   Calls ACQ_FETCH with the session struct S from ACQ_OPEN and returns the
-%   new sweeps together with the session, whose pointer now marks where the
-%   next read goes on.  Both outputs are required: a read that dropped the
-%   updated S would return the same sweeps again next time.
+%   Conventions: sweeps are COLUMNS, oldest first; rows are the session's
+%   kept channels (S.labels: Sync, Status, then the channels chosen at
+%   ACQ_OPEN).
+%
+%   The session's reader thread has been filling its history since the
+%   first sweep; ACQ_READ returns what arrived since the previous read (the
+%   session remembers where that was), whatever the time between the two,
+%   up to the history's length.
 %
 %   Input
-%     S     struct from ACQ_OPEN (or from the previous ACQ_READ).
+%     S     the struct from ACQ_OPEN.
 %   Outputs
-%     DATA  int32, S.channels-by-n: the new sweeps, oldest first, one per
-%           column, exactly as the driver wrote them (0-by-0 when none
-%           arrived).  ACQ_DECODE turns them into microvolts, trigger codes
-%           and status flags.
-%     S     the session with S.pointer updated.
+%     DATA  int32, numel(S.labels)-by-n: the new sweeps, exactly as the
+%           driver wrote them (0 columns when none arrived).  ACQ_DECODE
+%           turns them into microvolts, trigger codes and status flags.
+%     S     the session (both outputs are required, as before the session
+%           kept the place of the next read itself).
 %
-%   Read at least once per ring length (30720 sweeps: 15 s at 2048 Hz,
-%   1.9 s at 16384 Hz); a later read warns acq_fetch:dataLost with the
-%   seconds lost.  A read of a session that was stopped raises
-%   acq_fetch:noSession.  Other errors and warnings: see ACQ_FETCH.
+%   A read later than the history holds returns the whole history and warns
+%   acq_read:dataLost with the exact number of sweeps lost.  The read is
+%   recorded before the warning, so a script that turns the warning into an
+%   error (warning('error', 'acq_read:dataLost')) and catches it reads on
+%   normally from the next sweep; the sweeps of the read that failed stay
+%   in the history for ACQ_WINDOW (the warning gives their numbers).
+%
+%   Trouble of the reader thread reaches the script here, once, as an error
+%   (the sweeps stay for the next read): acq_read:stalled (the driver's
+%   pointer has not moved for 1 s: the amplifier stopped, or a replayed file
+%   ended), acq_read:badPointer, acq_read:syncLost (the reader stops),
+%   acq_read:readFailed, acq_read:driverFailed, acq_read:overrun (the
+%   process was held up longer than the driver's ring lasts),
+%   acq_read:recordFailed and acq_read:recordLost (the recording).
+%   Other errors: acq_read:notSession, acq_read:noSession (the session was
+%   closed), acq_read:nargin, acq_read:nargout (not two outputs).
 %
 %   Example
 %     s = acq_open(ampsim_path(), 'quiet', true);
@@ -32,30 +48,29 @@ function [data, s] = acq_read(s)
 %     end
 %     clear cleanup
 %
-%   See also ACQ_OPEN, ACQ_DECODE, ACQ_CLOSE, ACQ_FETCH.
-  if nargout < 2
-    error('acq_read:nargout', 'Call [data, s] = acq_read(s): the updated session carries the pointer of the next read.');
-  end
-  if ! (isstruct(s) && isscalar(s) && all(isfield(s, {'library', 'driver', 'read_pointer', 'ring', 'channels', 'pointer'})))
-    error('acq_read:notSession', 'The input must be the session struct that acq_open returned.');
-  end
-  [data, s.pointer] = acq_fetch(s.library, s.driver, s.read_pointer, s.ring, s.channels, s.pointer);
+%   See also ACQ_OPEN, ACQ_WINDOW, ACQ_EVENTS, ACQ_STATUS, ACQ_DECODE, ACQ_CLOSE.
+
+  % Runs only when the MEX file of the same name is missing from this folder:
+  % beside it, the MEX file takes precedence over this file.
+  error ('eegmex:notBuilt', ['%s is not built: its MEX file is missing from %s. Build it with ' ...
+         '"make" in the eegmex source tree or with eegmex_build in Octave or MATLAB, or install ' ...
+         'the eegmex package (pkg install eegmex-<version>.tar.gz).'], 'acq_read', fileparts (mfilename ('fullpath')));
 end
 
 %!test
 %! s = acq_open(ampsim_path(), 'quiet', true);
 %! cleanup = onCleanup(@() acq_close(s));
+%! counter = @(data) double(bitshift(typecast(data(end, :), 'uint32'), -8));   % the simulator's sweep counter
 %! expected = 0;
 %! for k = 1:5
 %!   pause(0.02);
 %!   [data, s] = acq_read(s);
 %!   if ! isempty(data)
-%!     counter = double(typecast(data(end, :), 'uint32'));   % the simulator's sweep counter
-%!     assert(counter, expected + (0:columns(data) - 1));
+%!     assert(counter(data), expected + (0:columns(data) - 1));
 %!     expected += columns(data);
 %!   end
 %! end
 %! assert(expected > 0);
-%! assert(double(s.pointer), mod(expected * 282 * 4, 282 * 4 * 30720));
-%!error id=acq_read:nargout data = acq_read(struct())
 %!error id=acq_read:notSession [d, s] = acq_read(struct('ring', 1))
+%!error id=acq_read:nargout data = acq_read(struct())
+%!error id=acq_read:nargout [a, b, c] = acq_read(struct())

@@ -61,33 +61,46 @@ function varargout = acq_start (varargin)
 %   ACQ_DECODE.
 %
 %   Simulated amplifier (ampsim_path()), configured by environment variables
-%   read at every driver open ("[@c]": only on the c-th connection):
-%     AMPSIM_STATUS=<raw>        raw status word (default 0x88000000: Mk2,
-%                                speed mode 4, 282 channels, 2048 Hz)
-%     AMPSIM_RATE=<hz>           sweeps per second (default: decoded rate)
-%                                alone (no AMPSIM_STATUS): 2048, 4096, 8192
-%                                or 16384, and the status word's speed mode
-%                                follows it (Mk2, modes 4 to 7)
-%     AMPSIM_CHANNELS=<n>        words per sweep (default: decoded layout)
-%     AMPSIM_FAIL=<CALL>:<n>[@c][,...]  the n-th call of an export fails
-%     AMPSIM_STALL=1[@c]         the buffer pointer never moves
-%     AMPSIM_OFFSET=<bytes>[@c]  data start away from the first pointer
-%     AMPSIM_MIDSWEEP=<bytes>[@c] pointer published inside a sweep
-%     AMPSIM_BADPOINTER=<v>[@c]  READ_POINTER reports v
-%     AMPSIM_START=<bytes>[@c]   position of the first data in the ring
+%   read at every driver open ("[@c]": only on the c-th connection, c from
+%   1).  Numbers are whole numbers, decimal or 0x-prefixed hex (no sign,
+%   space, fraction or exponent), in the range given:
+%     AMPSIM_STATUS=<raw>        0 to 0xFFFFFFFF: raw status word (default
+%                                0x88000000: Mk2, speed mode 4, 282
+%                                channels, 2048 Hz)
+%     AMPSIM_RATE=<hz>           1 to 65536 sweeps per second (default:
+%                                decoded rate); alone (no AMPSIM_STATUS):
+%                                2048, 4096, 8192 or 16384, and the status
+%                                word's speed mode follows it (Mk2, modes 4
+%                                to 7)
+%     AMPSIM_CHANNELS=<n>        3 to 100000 words per sweep (default:
+%                                decoded layout)
+%     AMPSIM_FAIL=<CALL>:<n>[@c][,...]  the n-th call (n from 1) of export
+%                                CALL fails
+%     AMPSIM_STALL=<0|1>[@c]     1: the buffer pointer never moves
+%     AMPSIM_OFFSET=<bytes>[@c]  0 to 2147483647: data start away from the
+%                                first pointer
+%     AMPSIM_MIDSWEEP=<bytes>[@c] 0 to 2147483647: pointer published inside
+%                                a sweep (at most one word less than a sweep)
+%     AMPSIM_BADPOINTER=<v>[@c]  0 to 0xFFFFFFFF: READ_POINTER reports v
+%     AMPSIM_START=<bytes>[@c]   0 to 2147483647: position of the first data
+%                                in the ring (beyond its length: its end)
 %     AMPSIM_LOG=<file>          one line per driver call
 %     AMPSIM_PARADIGM=oddball    an event every 250 ms, standard (code 1) or,
 %                                one in five, target (code 2); targets evoke
 %                                a few uV peaking 300 ms after the event,
 %                                standards less and earlier, over EEG
 %                                channels 1 to 32 (default: off)
-%     AMPSIM_SEED=<n>            seed of the oddball order and of its trial-
-%                                to-trial variation (default 1)
-%   Any other rate alone, or a paradigm or seed the simulator does not know,
-%   makes the driver refuse to open ("Could not open connection to BioSemi
-%   driver."); the simulator prints why on the standard error.
-%   Its last channel is a running sweep counter; its trigger word carries
-%   event codes 1, 2, ... every half second.
+%     AMPSIM_SEED=<n>            0 to 2^64-1: seed of the oddball order and of
+%                                its trial-to-trial variation (default 1)
+%   A value outside its range, any other rate alone, or a paradigm the
+%   simulator does not know makes the driver refuse to open ("Could not
+%   open connection to BioSemi driver."); the simulator prints why on the
+%   standard error and keeps the reason, which its export
+%   AMPSIM_LAST_REFUSAL returns.
+%   Its last channel is a sweep counter: the sweep's index modulo 2^24 in
+%   the upper three bytes (bitshift(typecast(word, 'uint32'), -8)), so a
+%   24-bit recording keeps it too; its trigger word carries event codes 1,
+%   2, ... every half second.
 %
 %   Example (a full session)
 %     s = cell(1, 15);

@@ -30,6 +30,7 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   }
   for (int k = 0; k < count; ++k) {
     mexPrintf("Stopped acquisition %s.\n", describe(stopped[k]).text);
+    print_recording(outcomes[k]);
     if (!outcomes[k].handshake_ok)
       mexWarnMsgIdAndTxt("BioSemi:HandshakeProblem",
                          "The handshake while shutting down the BioSemi driver gave an error.");

@@ -17,6 +17,13 @@
 #include <cstdint>
 #include <cstring>
 
+// printf-style checks for the acquisition's own formatted texts.
+#if defined(__GNUC__) || defined(__clang__)
+#define ACQ_PRINTF(fmt_pos, args_pos) __attribute__((format(printf, fmt_pos, args_pos)))
+#else
+#define ACQ_PRINTF(fmt_pos, args_pos)
+#endif
+
 namespace acquisition {
 
 // Pointer-sized driver handle; 0 means failure.
@@ -74,6 +81,47 @@ inline void make_disable_message(unsigned char (&message)[CONTROL_MESSAGE_BYTES]
 inline void make_enable_message(unsigned char (&message)[CONTROL_MESSAGE_BYTES]) {
   std::memset(message, 0, sizeof message);
   message[0] = 0xFF;
+}
+
+// The driver's exports as the acquisition calls them: a driver library whose
+// export lets a C++ exception out counts as one whose call failed (a null
+// handle, a zero result), so that nothing it throws can cut a release short
+// or leave a thread.
+inline void* call_open(const DriverExports& d) noexcept {
+  try {
+    return d.open();
+  } catch (...) {
+    return nullptr;
+  }
+}
+inline int32_t call_usb_write(const DriverExports& d, void* handle, const unsigned char* message) noexcept {
+  try {
+    return d.usb_write(handle, message);
+  } catch (...) {
+    return 0;
+  }
+}
+inline int32_t call_read_multiple_sweeps(const DriverExports& d, void* handle, unsigned char* ring,
+                                         int32_t ring_bytes) noexcept {
+  try {
+    return d.read_multiple_sweeps(handle, ring, ring_bytes);
+  } catch (...) {
+    return 0;
+  }
+}
+inline int32_t call_read_pointer(ReadPointerFn read_pointer, void* handle, uint32_t* pointer) noexcept {
+  try {
+    return read_pointer(handle, pointer);
+  } catch (...) {
+    return 0;
+  }
+}
+inline int32_t call_close(const DriverExports& d, void* handle) noexcept {
+  try {
+    return d.close(handle);
+  } catch (...) {
+    return 0;
+  }
 }
 
 // Addresses travel through the host as uint64 scalars.

@@ -1,6 +1,7 @@
 #include "acquisition/ring.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 namespace acquisition {
@@ -26,7 +27,7 @@ WaitResult wait_for_sweeps(const DriverExports& driver, void* handle, const uint
   const int64_t needed = channels == 0 ? 8 : sweep_bytes + 4;
   for (;;) {
     uint32_t p1 = 0;
-    if (driver.read_pointer(handle, &p1) == 0) return WaitResult::read_failed;
+    if (call_read_pointer(driver.read_pointer, handle, &p1) == 0) return WaitResult::read_failed;
     const int64_t arrived = arrived_bytes(p0, p1, ring_bytes);
 
     const int64_t elapsed_ms =
@@ -67,6 +68,24 @@ void copy_sweeps(const unsigned char* ring, const FetchPlan& plan, unsigned char
   if (plan.first_bytes > 0) std::memcpy(dest, ring + plan.first_offset, static_cast<size_t>(plan.first_bytes));
   if (plan.second_bytes > 0)
     std::memcpy(dest + plan.first_bytes, ring, static_cast<size_t>(plan.second_bytes));
+}
+
+int64_t overwritten_sweeps(int64_t span_end, int64_t pointer, int64_t after, int64_t sweeps, int64_t sweep_bytes,
+                           int64_t ring_bytes, double clock_bytes) {
+  if (sweeps <= 0) return 0;
+  const auto wrap = [ring_bytes](int64_t p) { return ((p % ring_bytes) + ring_bytes) % ring_bytes; };
+  // Bytes written since the pointer was read, as far as the pointers tell,
+  // plus the whole rounds the clock says they cannot tell.
+  int64_t written = wrap(after - pointer);
+  if (clock_bytes > static_cast<double>(written) + ring_bytes / 2.0)
+    written += ring_bytes * std::llround((clock_bytes - static_cast<double>(written)) / static_cast<double>(ring_bytes));
+  // Where the driver's writes have reached, counted from the span's end,
+  // against the gap between the span's end and its start (going round).
+  const int64_t reach = wrap(pointer - span_end) + written;
+  const int64_t gap = ring_bytes - sweeps * sweep_bytes;
+  if (reach <= gap) return 0;
+  const int64_t over = (reach - gap + sweep_bytes - 1) / sweep_bytes;
+  return over < sweeps ? over : sweeps;
 }
 
 }  // namespace acquisition

@@ -52,4 +52,19 @@ FetchPlan plan_fetch(int32_t p, int32_t last, int32_t sweep_bytes, int32_t ring_
 // Copies the planned bytes into dest (sweeps * sweep_bytes bytes).
 void copy_sweeps(const unsigned char* ring, const FetchPlan& plan, unsigned char* dest);
 
+// The driver goes on writing while sweeps are copied out of the ring.  A
+// copy of `sweeps` whole sweeps that end at byte `span_end` was planned when
+// the driver's pointer stood at `pointer` (span_end or a little past it, in
+// a sweep not yet whole); after the copy the pointer stands at `after`, and
+// by the clock the driver should have written `clock_bytes` meanwhile, which
+// tells how often it may have gone round the ring (the pointers alone say
+// it only modulo the ring).  Returns how many of the copied sweeps, counted
+// from the oldest, the driver may have overwritten before they were copied:
+// those its writes up to `after` reached.  (The sweep it may be writing
+// beyond `after` is not counted: the copy runs from the oldest sweep on, so
+// it took the oldest long before the driver could be in the middle of
+// them.)  Positions are taken modulo the ring.
+int64_t overwritten_sweeps(int64_t span_end, int64_t pointer, int64_t after, int64_t sweeps, int64_t sweep_bytes,
+                           int64_t ring_bytes, double clock_bytes);
+
 }  // namespace acquisition

@@ -4,6 +4,7 @@
 // messages.  Included by the entry files only.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "acquisition/session_scalars.h"
@@ -31,6 +32,21 @@ void attach_to_host() {
   if (acquisition::attach_module(reinterpret_cast<const void*>(&stop_sessions_at_exit)))
     mexAtExit(stop_sessions_at_exit);
 }
+
+// The one line a stop prints about the session's recording, if it had one:
+// "Recorded 163840 sweeps (80.000 s) to rec.bdf, 0 lost."
+inline void print_recording(const acquisition::StopOutcome& o) {
+  if (!o.recorded) return;
+  if (o.record_padded > 0)
+    mexPrintf("Recorded %lld sweeps (%.3f s) to %s, the last %lld repeated to complete the last record, %lld lost.\n",
+              static_cast<long long>(o.record_sweeps), o.record_seconds, o.record_path,
+              static_cast<long long>(o.record_padded), static_cast<long long>(o.record_lost));
+  else
+    mexPrintf("Recorded %lld sweeps (%.3f s) to %s, %lld lost.\n", static_cast<long long>(o.record_sweeps),
+              o.record_seconds, o.record_path, static_cast<long long>(o.record_lost));
+}
+
+inline uint64_t address_value(const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); }
 
 // Texts of fixed size, so that no heap memory is held when an error that
 // quotes them is raised.

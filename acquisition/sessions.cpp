@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
+#include "acquisition/engine.h"
 #include "host/dynlib.h"
 
 namespace acquisition {
@@ -69,7 +71,8 @@ bool add_session(SessionRecord& session) {
   for (int k = 0; k < MAX_SESSIONS; ++k) {
     if (r.live[k]) continue;
     session.id = r.next_id++;
-    session.last_fetch_ns = session_clock_ns();
+    session.started_ns = session_clock_ns();
+    session.last_fetch_ns = session.started_ns;
     r.sessions[k] = session;
     r.live[k] = true;
     return true;
@@ -86,6 +89,27 @@ bool find_session_by_library(const void* library, SessionRecord& out) {
       return true;
     }
   return false;
+}
+
+bool find_session_by_id(int32_t id, const void* ring, SessionRecord& out) {
+  Record& r = record();
+  Hold hold(r.lock);
+  const int k = find_ring(r, ring);
+  if (k < 0 || r.sessions[k].id != id) return false;
+  out = r.sessions[k];
+  return true;
+}
+
+int32_t read_session_pointer(const void* ring, ReadPointerFn read_pointer, void* handle, uint32_t* pointer) {
+  Engine* engine = nullptr;
+  {
+    Record& r = record();
+    Hold hold(r.lock);
+    const int k = find_ring(r, ring);
+    if (k >= 0) engine = r.sessions[k].engine;
+  }
+  if (engine) return engine_read_pointer(engine, pointer);
+  return call_read_pointer(read_pointer, handle, pointer);
 }
 
 SessionMatch match_fetch(const void* handle, ReadPointerFn read_pointer, const void* ring, int32_t channels,
@@ -176,10 +200,26 @@ bool detach_module(const void* token) {
 
 StopOutcome stop_session(const SessionRecord& session) {
   StopOutcome outcome;
+  bool reader_ended = true;
+  if (session.engine) {
+    RecordSummary summary;
+    reader_ended = engine_stop(session.engine, summary);
+    outcome.recorded = summary.recorded;
+    outcome.record_sweeps = summary.sweeps;
+    outcome.record_padded = summary.padded;
+    outcome.record_lost = summary.lost;
+    outcome.record_seconds = summary.seconds;
+    std::snprintf(outcome.record_path, sizeof outcome.record_path, "%s", summary.path);
+    std::snprintf(outcome.record_error, sizeof outcome.record_error, "%s", summary.error);
+  }
   unsigned char disable[CONTROL_MESSAGE_BYTES];
   make_disable_message(disable);
-  outcome.handshake_ok = session.driver.usb_write(session.handle, disable) != 0;
-  outcome.close_ok = session.driver.close(session.handle) != 0;
+  outcome.handshake_ok = call_usb_write(session.driver, session.handle, disable) != 0;
+  outcome.close_ok = call_close(session.driver, session.handle) != 0;
+  // A reader thread caught in a driver call that never returned may still
+  // touch the library, the ring and its history: they stay.
+  if (!reader_ended) return outcome;
+  engine_destroy(session.engine);
   unload_library(session.library);
   std::free(session.ring);
   return outcome;

@@ -31,6 +31,8 @@
 
 namespace acquisition {
 
+struct Engine;
+
 // At most this many sessions live at once (one per driver library).
 constexpr int MAX_SESSIONS = 64;
 // Characters of the driver path kept for messages.
@@ -46,7 +48,11 @@ struct SessionRecord {
   int32_t channels = 0;
   int32_t rate = 0;                   // Hz
   int64_t last_fetch_ns = 0;          // session_clock_ns() of the previous fetch (of the start at first)
+  int64_t started_ns = 0;             // session_clock_ns() of the start
   char path[SESSION_PATH_CHARS + 1] = {0};  // the driver path, shortened with "..." when longer
+  // The reader thread and history of a session that acq_open started (null
+  // for acq_start's): owned by the record, ended by stop_session.
+  Engine* engine = nullptr;
 };
 
 // How scalars handed back by a script relate to the live sessions.
@@ -62,12 +68,21 @@ enum class SessionMatch {
 // A monotonic clock in nanoseconds, the same for every module.
 ACQ_SESSIONS_API int64_t session_clock_ns();
 
-// Adds a running session, gives it the next id and stamps its start as the
-// time of its previous fetch.  False when MAX_SESSIONS are live.
+// Adds a running session, gives it the next id and stamps its start (also as
+// the time of its previous fetch).  False when MAX_SESSIONS are live.
 ACQ_SESSIONS_API bool add_session(SessionRecord& session);
 
 // The live session that uses this library module, if any.
 ACQ_SESSIONS_API bool find_session_by_library(const void* library, SessionRecord& out);
+
+// The live session with this id and ring, if any.
+ACQ_SESSIONS_API bool find_session_by_id(int32_t id, const void* ring, SessionRecord& out);
+
+// READ_POINTER of the session that owns this ring: under its engine's driver
+// lock when it has a reader thread, so that the two never call the driver at
+// once.  A driver that throws reads as a failure.
+ACQ_SESSIONS_API int32_t read_session_pointer(const void* ring, ReadPointerFn read_pointer, void* handle,
+                                              uint32_t* pointer);
 
 // For a fetch: whether the driver handle, READ_POINTER address, ring and
 // channel count name a live session.  `out` receives the ring's session
@@ -101,15 +116,21 @@ ACQ_SESSIONS_API bool attach_module(const void* token);
 ACQ_SESSIONS_API bool detach_module(const void* token);
 
 // How a stop went: the driver's results for the disable message and the
-// close.
+// close, and the recording's end.
 struct StopOutcome {
   bool handshake_ok = true;
   bool close_ok = true;
+  bool recorded = false;
+  int64_t record_sweeps = 0, record_padded = 0, record_lost = 0;
+  double record_seconds = 0;
+  char record_path[SESSION_PATH_CHARS + 1] = {0};
+  char record_error[256] = {0};
 };
 
-// Ends a session taken out of the record: disable message, close the
-// driver, unload the library, free the ring, in this order; every step runs
-// whatever the driver reports.
+// Ends a session taken out of the record: its reader thread and recording
+// first, then the disable message, close the driver, unload the library,
+// free the ring, in this order; every step runs whatever the driver reports
+// (and a driver that throws counts as one that failed).
 ACQ_SESSIONS_API StopOutcome stop_session(const SessionRecord& session);
 
 // Takes every live session out of the record and ends it; returns how many.

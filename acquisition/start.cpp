@@ -12,12 +12,6 @@ namespace acquisition {
 
 namespace {
 
-#if defined(__GNUC__) || defined(__clang__)
-#define ACQ_PRINTF(fmt_pos, args_pos) __attribute__((format(printf, fmt_pos, args_pos)))
-#else
-#define ACQ_PRINTF(fmt_pos, args_pos)
-#endif
-
 // Formats one printed line; the lines are short and fixed in shape.
 void printf_line(PrintFn print, const char* fmt, ...) ACQ_PRINTF(2, 3);
 void printf_line(PrintFn print, const char* fmt, ...) {
@@ -35,7 +29,7 @@ bool send(const StartHeld& held, bool enable) {
     make_enable_message(message);
   else
     make_disable_message(message);
-  return held.driver.usb_write(held.handle, message) != 0;
+  return call_usb_write(held.driver, held.handle, message) != 0;
 }
 
 // Sends the disable message; whatever the result, no disable is owed any
@@ -75,7 +69,7 @@ bool allocate_ring(StartHeld& held, int32_t bytes) {
 
 void release_start(StartHeld& held) {
   if (held.handshake) disable(held);
-  if (held.handle) held.driver.close(held.handle);
+  if (held.handle) call_close(held.driver, held.handle);
   held.handle = nullptr;
   if (held.library) unload_library(held.library);
   held.library = nullptr;
@@ -83,6 +77,7 @@ void release_start(StartHeld& held) {
   std::free(held.ring);
   held.ring = nullptr;
   held.ring_bytes = 0;
+  held.first_pointer = 0;
 }
 
 const char* load_driver(const char* path, StartHeld& held, PrintFn print) {
@@ -105,7 +100,7 @@ const char* load_driver(const char* path, StartHeld& held, PrintFn print) {
 
 const char* probe_amplifier(StartHeld& held, AmplifierStatus& status, PrintFn print) {
   print("Connecting to driver...\n");
-  held.handle = held.driver.open();
+  held.handle = call_open(held.driver);
   if (!held.handle) return "Could not open connection to BioSemi driver.";
 
   print("Initializing USB interface...\n");
@@ -114,7 +109,7 @@ const char* probe_amplifier(StartHeld& held, AmplifierStatus& status, PrintFn pr
   print("Initializing ring buffer...\n");
   if (!allocate_ring(held, PROBE_RING_BYTES)) return "Could not allocate ring buffer (out of memory).";
   std::memset(held.ring, 0, PROBE_RING_BYTES);
-  held.driver.read_multiple_sweeps(held.handle, held.ring, PROBE_RING_BYTES);
+  call_read_multiple_sweeps(held.driver, held.handle, held.ring, PROBE_RING_BYTES);
 
   print("Enabling handshake...\n");
   if (!send(held, true)) return "Could not enable handshake with BioSemi USB2 interface.";
@@ -122,7 +117,7 @@ const char* probe_amplifier(StartHeld& held, AmplifierStatus& status, PrintFn pr
 
   print("Querying buffer pointer...\n");
   uint32_t p0 = 0;
-  if (held.driver.read_pointer(held.handle, &p0) == 0) return "Can not obtain ring buffer pointer from BioSemi driver.";
+  if (call_read_pointer(held.driver.read_pointer, held.handle, &p0) == 0) return "Can not obtain ring buffer pointer from BioSemi driver.";
   if (p0 > static_cast<uint32_t>(PROBE_RING_BYTES))
     return "Buffer pointer returned by BioSemi driver is not in the valid range.";
 
@@ -152,7 +147,7 @@ const char* restart_driver(StartHeld& held, const AmplifierStatus& status, Print
   if (!disable(held)) return "Error while disabling the handshake.";
 
   print("Closing the driver...\n");
-  const bool closed = held.driver.close(held.handle) != 0;
+  const bool closed = call_close(held.driver, held.handle) != 0;
   held.handle = nullptr;  // gone even when the close reports a failure
   if (!closed) return "Error while disconnecting.";
 
@@ -171,14 +166,14 @@ const char* restart_driver(StartHeld& held, const AmplifierStatus& status, Print
   std::memset(held.ring, 0, static_cast<size_t>(ring_bytes));
 
   print("Opening the driver...\n");
-  held.handle = held.driver.open();
+  held.handle = call_open(held.driver);
   if (!held.handle) return "Could not open connection to BioSemi driver.";
 
   print("Reinitializing the USB interface...\n");
   if (!send(held, false)) return "Could not initialize BioSemi USB2 interface.";
 
   print("Starting data acquisition...\n");
-  held.driver.read_multiple_sweeps(held.handle, held.ring, ring_bytes);
+  call_read_multiple_sweeps(held.driver, held.handle, held.ring, ring_bytes);
 
   print("Enabling handshake...\n");
   if (!send(held, true)) return "Could not reenable handshake with BioSemi USB2 interface.";
@@ -186,12 +181,13 @@ const char* restart_driver(StartHeld& held, const AmplifierStatus& status, Print
 
   print("Attempt to read buffer pointer...\n");
   uint32_t p0 = 0;
-  if (held.driver.read_pointer(held.handle, &p0) == 0) return "Can not obtain ring buffer pointer from BioSemi driver.";
+  if (call_read_pointer(held.driver.read_pointer, held.handle, &p0) == 0) return "Can not obtain ring buffer pointer from BioSemi driver.";
   if (p0 > static_cast<uint32_t>(ring_bytes))
     return "Buffer pointer returned by BioSemi driver is not in the valid range.";
 
   print("Verifying channel format...\n");
   if (const char* message = wait_message(held, p0, static_cast<uint32_t>(channels))) return message;
+  held.first_pointer = p0;
   print("Channel format is correct...\n");
   return nullptr;
 }

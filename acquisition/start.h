@@ -28,6 +28,7 @@ struct StartHeld {
   bool handshake = false;         // the enable message was accepted: a disable is owed
   unsigned char* ring = nullptr;  // the probe ring, later the session ring
   int32_t ring_bytes = 0;
+  uint32_t first_pointer = 0;     // where the session's first sweep begins in its ring
 };
 
 // Undoes what `held` names, in the order: disable message, close the driver,

@@ -27,8 +27,8 @@ while expected < duration * rate
   n = columns(data);
   biggest = max(biggest, n);
   if n > 0
-    counter = double(typecast(data(end, :), 'uint32'));
-    if any(counter ~= expected + (0:n - 1)) || any(data(1, :) ~= -256)
+    counter = double(typecast(data(end, :), 'uint32'));   % the sweep's index mod 2^24, in the upper three bytes
+    if any(counter ~= mod(expected + (0:n - 1), 2^24) * 256) || any(data(1, :) ~= -256)
       acq_stop(s{1}, s{2}, s{4}, s{7}, s{8});
       error('acq_noloss:lost', 'sweep lost or out of order near sweep %d', expected);
     end

@@ -21,8 +21,9 @@
 #       Google Benchmark executable in build/bench/.
 #   eegmex_write_build_lists(<file>)
 #       writes the build lists (every deliverable's sources and libraries,
-#       the shared libraries and .m files beside the MEX files, the headers)
-#       as make variables, for the builds that do without CMake: the Octave
+#       the shared libraries and .m files beside the MEX files, the demos,
+#       the headers and the compiler flags of a release build) as make
+#       variables, for the builds that do without CMake: the Octave
 #       package's Makefile and eegmex_build.m read the copy at the top of the
 #       source tree, eegmex_sources.mk.
 
@@ -38,8 +39,10 @@ else()
 endif()
 
 # Results are fixed to the last bit by the stated accumulation orders: no
-# contraction into fused multiply-adds, no fast-math, anywhere.
-add_compile_options(-ffp-contract=off -fno-fast-math -Wall -Wextra
+# contraction into fused multiply-adds, no fast-math, anywhere (the build
+# lists hand the same flags to the builds without CMake).
+set(EEGMEX_FP_FLAGS -ffp-contract=off -fno-fast-math)
+add_compile_options(${EEGMEX_FP_FLAGS} -Wall -Wextra
                     $<$<COMPILE_LANGUAGE:C>:-Werror=implicit-function-declaration>)
 
 if(EEGMEX_SANITIZE)
@@ -258,8 +261,15 @@ function(eegmex_write_build_lists file)
   string(APPEND text "# Paths are relative to the top of the source tree; LIBS are system\n")
   string(APPEND text "# libraries by short name (threads: the compiler's thread option); SHARED\n")
   string(APPEND text "# are the shared libraries of EEGMEX_SHARED that a MEX file links (found\n")
-  string(APPEND text "# beside it); DEFINES are a shared library's preprocessor definitions.\n")
+  string(APPEND text "# beside it); DEFINES are a shared library's preprocessor definitions, for\n")
+  string(APPEND text "# its OWN_SOURCES (the others come from our static libraries).\n")
+  string(APPEND text "# EEGMEX_CXXFLAGS are the compiler flags of every source in a release\n")
+  string(APPEND text "# build (besides -fPIC and the include folders).\n")
   string(APPEND text "EEGMEX_VERSION := ${PROJECT_VERSION}\n")
+  string(REPLACE ";" " " _flags "${CMAKE_CXX_FLAGS_RELEASE} ${EEGMEX_FP_FLAGS} ${CMAKE_CXX17_STANDARD_COMPILE_OPTION}")
+  string(REGEX REPLACE "  +" " " _flags "${_flags}")
+  string(STRIP "${_flags}" _flags)
+  string(APPEND text "EEGMEX_CXXFLAGS := ${_flags}\n")
   string(REPLACE ";" " " _names "${deliverables}")
   string(APPEND text "EEGMEX_MEX := ${_names}\n")
   set(help_files)
@@ -293,6 +303,7 @@ function(eegmex_write_build_lists file)
       if(_type STREQUAL "SHARED_LIBRARY" AND _out STREQUAL EEGMEX_MEX_DIR)
         list(APPEND shared ${target})
         _eegmex_target_sources(${target} sources)
+        _eegmex_relative(_own ${sources})
         get_target_property(_deps ${target} LINK_LIBRARIES)
         set(libs)
         set(_shared_deps)
@@ -309,7 +320,8 @@ function(eegmex_write_build_lists file)
         _eegmex_relative(_s ${sources})
         string(REPLACE ";" " " _l "${libs}")
         string(REPLACE ";" " " _d "${_defs}")
-        string(APPEND shared_text "${target}_SOURCES := ${_s}\n${target}_LIBS := ${_l}\n${target}_DEFINES := ${_d}\n")
+        string(APPEND shared_text "${target}_SOURCES := ${_s}\n${target}_OWN_SOURCES := ${_own}\n"
+                                  "${target}_LIBS := ${_l}\n${target}_DEFINES := ${_d}\n")
       endif()
     endforeach()
   endforeach()
@@ -328,6 +340,12 @@ function(eegmex_write_build_lists file)
   endforeach()
   _eegmex_relative(_m ${mfiles})
   string(APPEND text "EEGMEX_MFILES := ${_m}\n")
+
+  # The demos, shipped with the package (not their tests).
+  file(GLOB _demos LIST_DIRECTORIES false ${PROJECT_SOURCE_DIR}/demo/*.m)
+  list(SORT _demos)
+  _eegmex_relative(_d ${_demos})
+  string(APPEND text "EEGMEX_DEMOS := ${_d}\n")
 
   # Headers the sources include.
   file(GLOB _headers LIST_DIRECTORIES false ${PROJECT_SOURCE_DIR}/host/*.h)

@@ -37,9 +37,9 @@ data = data(:, 1:count);
 
 printf('\nReceived %d sweeps in %.2f s: %.0f sweeps/s (expected %d)\n', count, elapsed, count / elapsed, rate);
 d = acq_decode(data, s);
-counter = double(typecast(data(end, :), 'uint32'));   % the simulator's sweep counter
+counter = double(typecast(data(end, :), 'uint32')) / 256;   % the simulator's sweep counter (mod 2^24)
 printf('Sync word in every sweep: %d; sweep counter continuous: %d (sweeps %d to %d)\n', ...
-       all(d.sync_ok), all(diff(counter) == 1), counter(1), counter(end));
+       all(d.sync_ok), all(mod(diff(counter), 2^24) == 1), counter(1), counter(end));
 printf('Status: Mk2 %d, speed mode %d, battery low %d\n', d.mk2(1), d.speed_mode(1), d.battery_low(1));
 
 onsets = find(diff([0 d.trigger]) > 0);

@@ -3,19 +3,22 @@ function result = demo_bci(varargin)
 %   DEMO_BCI() runs the toolbox's showcase on the simulated amplifier with
 %   its oddball paradigm (AMPSIM_PARADIGM=oddball: an event every 250 ms,
 %   one in five a target that evokes a late positive response):
-%     1. starts a session (ACQ_START) and fetches (ACQ_FETCH) for 40 s,
-%        printing progress once a second;
-%     2. cuts an epoch of 0 to 800 ms after every event from 16 EEG channels,
-%        re-referenced to the common average of all EEG channels and scaled
-%        to microvolts, and decimates it into a feature vector (100 ms means
-%        every 50 ms);
+%     1. opens a session (ACQ_OPEN): a reader thread keeps every sweep in
+%        a history addressed by sweep number, detects the events and records
+%        the session to a BDF file, whatever the script does; the demo reads
+%        (ACQ_READ) for 40 s, printing progress once a second;
+%     2. takes the window of 0 to 800 ms after every event (ACQ_EVENTS,
+%        ACQ_WINDOW) from 16 EEG channels, re-referenced to the common
+%        average of all EEG channels and scaled to microvolts, and decimates
+%        it into a feature vector (100 ms means every 50 ms);
 %     3. trains a linear classifier on the first 70 % of the epochs
-%        (liblinear-train, LINMODEL_READ), scores the rest (LINMODEL_SCORE)
-%        and prints the balanced accuracy; then the same through a low-rank
+%        (LINMODEL_TRAIN), predicts the rest (LINMODEL_PREDICT) and prints
+%        the balanced accuracy; then the same through a low-rank
 %        Gaussian-kernel feature map from ICF_RBF;
 %     4. goes on for 10 s, classifying every new epoch as soon as its 800 ms
 %        have arrived, with the latency and the running accuracy;
-%     5. stops the session (ACQ_STOP), draws three figures and ends with
+%     5. closes the session (ACQ_CLOSE, which finishes the recording and
+%        says how many sweeps it holds), draws three figures and ends with
 %        one summary line for scripts:
 %          bci: heldout=0.93 online=0.91 kernel=0.92 lost=0 epochs=212 seconds=71.4
 %        (balanced accuracies, lost sweeps, epochs classified, wall time).
@@ -31,14 +34,21 @@ function result = demo_bci(varargin)
 %     'figures'         folder of the PNG figures (default build/figures);
 %                       'none' draws nothing
 %     'seed'            AMPSIM_SEED of the simulator (default 1)
+%     'recordings'      folder of the session's recording demo_bci.bdf
+%                       (default build/recordings; each run replaces the
+%                       file); 'none' records nothing.  Open it with
+%                       BDF_READ, in MNE-Python (mne.io.read_raw_bdf) or
+%                       replay it (AMPSIM_REPLAY, see ACQ_START).
 %
 %   R = DEMO_BCI(...) also returns the summary as a struct with fields
-%   heldout, online, kernel, lost, epochs, seconds, rank and figures.
+%   heldout, online, kernel, lost, epochs, seconds, rank, figures and
+%   recording (the file, '' for none).
 %
 %   The session is stopped whatever happens, an error or Ctrl-C included,
 %   and the simulator's environment variables are put back as they were.
 %
-%   See also ACQ_START, ACQ_FETCH, ACQ_STOP, LINMODEL_SCORE, ICF_RBF.
+%   See also ACQ_OPEN, ACQ_READ, ACQ_EVENTS, ACQ_WINDOW, ACQ_CLOSE, BDF_READ,
+%   LINMODEL_TRAIN, LINMODEL_PREDICT, ICF_RBF.
 
   t_demo = tic();
   opt = options(varargin);
@@ -51,20 +61,24 @@ function result = demo_bci(varargin)
     setenv('AMPSIM_PARADIGM', 'oddball');
     setenv('AMPSIM_SEED', sprintf('%d', opt.seed));
   end
-  work = tempname();
-  mkdir(work);
-  work_guard = onCleanup(@() remove_folder(work));
 
-  % ---- 1. Start the session; an onCleanup stops it on every way out. ----
+  % ---- 1. Open the session; an onCleanup closes it on every way out. ----
   printf('Oddball BCI on %s\n', opt.driver);
-  s = cell(1, 15);
-  evalc('[s{:}] = acq_start(opt.driver);');   % its step-by-step report kept quiet
-  session_guard = onCleanup(@() acq_stop(s{1}, s{2}, s{4}, s{7}, s{8}));
+  recording = recording_file(opt.recordings);
+  args = {'quiet', true};                 % the start's step-by-step report kept quiet
+  if ~isempty(recording)
+    args = [args, {'record', recording, 'overwrite', true}];
+  end
+  s = acq_open(opt.driver, args{:});
+  session_guard = onCleanup(@() acq_close(s));
   t_session = tic();
-  channels = double(s{9});
-  rate = double(s{10});
-  n_eeg = double(s{13});
-  printf('Session: %d channels at %d Hz (%d EEG, %d ExG)\n', channels, rate, n_eeg, s{14});
+  rate = double(s.rate);
+  n_eeg = double(s.neeg);
+  printf('Session: %d channels at %d Hz (%d EEG, %d ExG), a history of %.0f s\n', s.channels, rate, n_eeg, ...
+         s.nexg, s.history);
+  if ~isempty(recording)
+    printf('Recording every sweep to %s\n', recording);
+  end
   if n_eeg < 61
     error('demo_bci:layout', 'The amplifier has %d EEG channels; this demo reads EEG 1 to 61.', n_eeg);
   end
@@ -76,10 +90,10 @@ function result = demo_bci(varargin)
   total_seconds = opt.train_seconds + opt.online_seconds + 5;
   eeg = zeros(numel(montage), ceil(total_seconds * rate));
   codes = zeros(1, columns(eeg));
-  count = 0;                 % sweeps received
+  count = 0;                 % sweeps read
   lost = 0;                  % sweeps missing from the counter's sequence
   next_counter = NaN;        % the counter the next sweep must carry
-  ptr = s{15};
+  events = zeros(0, 2);      % sweep number and code of every event so far
   epoch_len = round(0.8 * rate);
 
   % ---- 2. Acquire the training data, reporting once a second. ----
@@ -88,17 +102,17 @@ function result = demo_bci(varargin)
   reported = [0, 0];                      % time and sweep count of the last report
   while toc(t_session) < opt.train_seconds
     pause(0.02);
-    [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg);
+    [uv, code, counter, s] = read_montage(s, montage, n_eeg);
     n = columns(uv);
     eeg(:, count + 1:count + n) = uv;
     codes(count + 1:count + n) = code;
     count += n;
     [lost, next_counter] = count_lost(counter, lost, next_counter, simulated);
+    events = [events; paradigm_events(s)];
     elapsed = toc(t_session);
     if elapsed >= next_report
-      onsets = find_onsets(codes(1:count));
       printf('  %3d s: %6d sweeps (%4.0f/s), events: %3d (targets: %2d), lost sweeps: %s\n', next_report, count, ...
-             (count - reported(2)) / (elapsed - reported(1)), numel(onsets), sum(codes(onsets) == 2), ...
+             (count - reported(2)) / (elapsed - reported(1)), rows(events), sum(events(:, 2) == 2), ...
              lost_text(lost, simulated));
       reported = [elapsed, count];
       next_report += 1;
@@ -106,10 +120,14 @@ function result = demo_bci(varargin)
   end
 
   % ---- 3. Epochs, features and the two classifiers. ----
-  onsets = find_onsets(codes(1:count));
-  onsets = onsets(onsets + epoch_len - 1 <= count);       % whole epochs only
-  labels = codes(onsets)';
-  F = features(eeg, onsets, rate);
+  whole = events(:, 1) + epoch_len - 1 <= count;          % whole epochs only; the rest go online
+  onsets = events(whole, 1)';
+  labels = events(whole, 2);
+  pending = events(~whole, :);
+  F = zeros(numel(montage) * 15, numel(onsets));
+  for e = 1:numel(onsets)
+    F(:, e) = epoch_features(s, onsets(e), montage, n_eeg, rate);
+  end
   n_train = round(0.7 * numel(onsets));
   train = 1:n_train;
   heldout = n_train + 1:numel(onsets);
@@ -125,8 +143,8 @@ function result = demo_bci(varargin)
   Z = (F - mu) ./ sd;
 
   % Linear: logistic regression, targets weighted up to balance the classes.
-  model = train_model(work, 'linear', Z(:, train)', labels(train));
-  [pred, dv] = score(model, Z(:, heldout)', labels(heldout));
+  model = train_model(Z(:, train)', labels(train));
+  [pred, dv] = score(model, Z(:, heldout)');
   acc_heldout = balanced_accuracy(labels(heldout), pred);
   printf('Linear classifier (liblinear L2-regularized logistic regression, %d features):\n', rows(Z));
   printf('  held-out balanced accuracy %.2f (chance 0.50), %d of %d epochs right\n', acc_heldout, ...
@@ -144,8 +162,8 @@ function result = demo_bci(varargin)
   feature_map.pivots = Ztrain(:, perm(1:kernel_rank) + 1);
   feature_map.lower = G(1:kernel_rank, 1:kernel_rank);
   feature_map.sigma = sigma;
-  kmodel = train_model(work, 'kernel', G, labels(train(perm + 1)));
-  kpred = score(kmodel, kernel_map(feature_map, Z(:, heldout)), labels(heldout));
+  kmodel = train_model(G, labels(train(perm + 1)));
+  kpred = score(kmodel, kernel_map(feature_map, Z(:, heldout)));
   acc_kernel = balanced_accuracy(labels(heldout), kpred);
   printf('Kernel classifier (Gaussian kernel, sigma %.1f, rank %d of %d from icf_rbf):\n', sigma, kernel_rank, n_train);
   printf('  held-out balanced accuracy %.2f (chance 0.50)\n', acc_kernel);
@@ -154,11 +172,10 @@ function result = demo_bci(varargin)
   printf('\nOnline for %d s: each epoch classified as soon as its last sweep arrives\n', opt.online_seconds);
   printf('  %8s  %-8s  %7s  %-8s  %9s  %s\n', 'event at', 'class', 'score', 'label', 'latency', 'running balanced accuracy');
   online_t = []; online_y = []; online_p = []; online_dv = []; latencies = [];
-  next_event = onsets(end) + 1;           % first sweep not yet searched for an onset
   t_online = toc(t_session);
   while toc(t_session) < t_online + opt.online_seconds
     pause(0.005);
-    [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg);
+    [uv, code, counter, s] = read_montage(s, montage, n_eeg);
     t_arrival = tic();
     n = columns(uv);
     if n == 0
@@ -168,27 +185,34 @@ function result = demo_bci(varargin)
     codes(count + 1:count + n) = code;
     count += n;
     [lost, next_counter] = count_lost(counter, lost, next_counter, simulated);
-    new = find_onsets(codes(1:count), next_event);
-    new = new(new + epoch_len - 1 <= count);
-    for onset = new
-      z = (features(eeg, onset, rate) - mu) ./ sd;
-      [p, v] = score(model, z', codes(onset));
+    pending = [pending; paradigm_events(s)];
+    % Every event whose 800 ms are in: its window from the history.
+    while ~isempty(pending) && pending(1, 1) + epoch_len - 1 <= count
+      [onset, code] = deal(pending(1, 1), pending(1, 2));
+      pending(1, :) = [];
+      z = (epoch_features(s, onset, montage, n_eeg, rate) - mu) ./ sd;
+      [p, v] = score(model, z');
       latency = toc(t_arrival);
       online_t(end + 1) = (onset - 1) / rate;
-      online_y(end + 1) = codes(onset);
+      online_y(end + 1) = code;
       online_p(end + 1) = p;
       online_dv(end + 1) = v;
       latencies(end + 1) = latency;
-      printf('  %7.2fs  %-8s  %+7.2f  %-8s  %7.1fms  %.2f\n', online_t(end), class_name(codes(onset)), v, ...
+      printf('  %7.2fs  %-8s  %+7.2f  %-8s  %7.1fms  %.2f\n', online_t(end), class_name(code), v, ...
              class_name(p), 1e3 * latency, balanced_accuracy(online_y, online_p));
-      next_event = onset + 1;
     end
   end
   acc_online = balanced_accuracy(online_y, online_p);
 
   % ---- 5. Stop, draw, summarize. ----
-  clear session_guard;                    % stops the session now
-  printf('\nSession stopped: %d sweeps in %.1f s, lost sweeps: %s\n', count, toc(t_session), lost_text(lost, simulated));
+  printf('\n');
+  clear session_guard;                    % closes the session now, and its recording
+  printf('Session stopped: %d sweeps in %.1f s, lost sweeps: %s\n', count, toc(t_session), lost_text(lost, simulated));
+  if ~isempty(recording)
+    printf('Open the recording in MNE-Python:\n  import mne\n  raw = mne.io.read_raw_bdf(''%s'', preload=True)\n', recording);
+    printf(['  events = mne.find_events(raw, stim_channel=''Status'', mask=0xFFFF, mask_type=''and'', ' ...
+            'initial_event=True)\n']);
+  end
   if ~isempty(online_y)
     printf('Online: %d epochs, balanced accuracy %.2f, latency median %.1f ms, max %.1f ms\n', numel(online_y), ...
            acc_online, 1e3 * median(latencies), 1e3 * max(latencies));
@@ -203,7 +227,8 @@ function result = demo_bci(varargin)
     lost = NaN;
   end
   result = struct('heldout', acc_heldout, 'online', acc_online, 'kernel', acc_kernel, 'lost', lost, ...
-                  'epochs', numel(heldout) + numel(online_y), 'seconds', toc(t_demo), 'rank', kernel_rank, 'figures', {figures});
+                  'epochs', numel(heldout) + numel(online_y), 'seconds', toc(t_demo), 'rank', kernel_rank, ...
+                  'figures', {figures}, 'recording', recording);
   printf('bci: heldout=%.2f online=%.2f kernel=%.2f lost=%d epochs=%d seconds=%.1f\n', result.heldout, ...
          result.online, result.kernel, result.lost, result.epochs, result.seconds);
   if nargout == 0
@@ -214,7 +239,8 @@ end
 % ---- Options and the environment ----
 
 function opt = options(args)
-  opt = struct('driver', ampsim_path(), 'train_seconds', 40, 'online_seconds', 10, 'figures', '', 'seed', 1);
+  opt = struct('driver', ampsim_path(), 'train_seconds', 40, 'online_seconds', 10, 'figures', '', 'seed', 1, ...
+               'recordings', '');
   if mod(numel(args), 2) == 1
     opt.driver = args{1};
     args = args(2:end);
@@ -222,7 +248,8 @@ function opt = options(args)
   for k = 1:2:numel(args)
     name = args{k};
     if ~ischar(name) || ~isfield(opt, name) || strcmp(name, 'driver') || k == numel(args)
-      error('demo_bci:option', 'Options come as name, value pairs: train_seconds, online_seconds, figures, seed.');
+      error('demo_bci:option', ['Options come as name, value pairs: train_seconds, online_seconds, figures, seed, ' ...
+            'recordings.']);
     end
     opt.(name) = args{k + 1};
   end
@@ -248,35 +275,67 @@ function restore_env(saved)
   end
 end
 
-function remove_folder(folder)
-  confirm_recursive_rmdir(false, 'local');
-  if isfolder(folder)
-    rmdir(folder, 's');
-  end
-end
-
 % ---- Acquisition ----
 
-% The sweeps that have arrived since the last fetch: the montage's channels
-% in microvolts, re-referenced to the common average of all EEG channels
-% (channels x n), the event codes and the last channel's words (1 x n).
-% (A subfunction, not a nested one: Octave never runs the onCleanup objects
-% of a function that has nested functions, and the session guard must run.)
-function [uv, code, counter, ptr] = fetch(s, ptr, montage, n_eeg)
-  [chunk, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, ptr);
-  if isempty(chunk)                       % 0 x 0: nothing new
-    [uv, code, counter] = deal(zeros(numel(montage), 0), zeros(1, 0), zeros(1, 0));
+% The file the session records to: demo_bci.bdf in the folder asked for
+% (build/recordings beside the MEX files' folder by default, or the
+% temporary folder where that cannot be made); '' for 'none'.
+function file = recording_file(folder)
+  file = '';
+  if strcmp(folder, 'none')
     return;
   end
-  all_eeg = floor(double(chunk(3:2 + n_eeg, :)) / 256) * 0.03125;   % upper 24 bits, 31.25 nV per step
+  if isempty(folder)
+    folder = fullfile(fileparts(fileparts(which('acq_open'))), 'recordings');
+    if ~isfolder(folder) && ~mkdir(folder)
+      folder = tempdir();
+    end
+  elseif ~isfolder(folder) && ~mkdir(folder)
+    error('demo_bci:recordings', 'Cannot create the folder %s for the recording.', folder);
+  end
+  file = fullfile(folder, 'demo_bci.bdf');
+end
+
+% The montage's channels of int32 sweeps in microvolts, re-referenced to
+% the common average of all EEG channels (channels x n), the event codes
+% and the last channel's upper three bytes (1 x n), which on the simulator
+% are its sweep counter.
+function [uv, code, counter] = montage_of(sweeps, montage, n_eeg)
+  all_eeg = floor(double(sweeps(3:2 + n_eeg, :)) / 256) * 0.03125;   % upper 24 bits, 31.25 nV per step
   uv = all_eeg(montage, :) - mean(all_eeg, 1);
-  status = typecast(chunk(2, :), 'uint32');
+  status = typecast(sweeps(2, :), 'uint32');
   code = double(bitand(bitshift(status, -8), uint32(65535)));         % trigger inputs: bits 8 to 23
-  counter = double(typecast(chunk(end, :), 'uint32'));
+  counter = double(typecast(sweeps(end, :), 'uint32')) / 256;
+end
+
+% The sweeps that have arrived since the last read, as montage_of gives
+% them.  (A subfunction, not a nested one: Octave never runs the onCleanup
+% objects of a function that has nested functions, and the session guard
+% must run.)
+function [uv, code, counter, s] = read_montage(s, montage, n_eeg)
+  [chunk, s] = acq_read(s);
+  [uv, code, counter] = montage_of(chunk, montage, n_eeg);
+end
+
+% The paradigm's events since the previous call, one row each: sweep
+% number and code, 1 (standard) or 2 (target); other codes are not this
+% paradigm's.
+function ev = paradigm_events(s)
+  e = acq_events(s);
+  keep = e.code == 1 | e.code == 2;
+  ev = [e.sweep(keep), e.code(keep)];
+end
+
+% The feature vector of the epoch of 0 to 800 ms after the event at sweep
+% `onset`, taken from the session's history.
+function f = epoch_features(s, onset, montage, n_eeg, rate)
+  epoch = acq_window(s, onset, onset + round(0.8 * rate) - 1);
+  f = features(montage_of(epoch, montage, n_eeg), 1, rate);
 end
 
 % Adds the sweeps missing before and among these counters to `lost`; a
-% counter that does not go up counts as a lost sweep too.
+% counter that does not go up counts as a lost sweep too.  The counter runs
+% modulo 2^24: a step is taken as the nearest one it can stand for.
 function [lost, next_counter] = count_lost(counter, lost, next_counter, simulated)
   if ~simulated || isempty(counter)
     return;
@@ -284,9 +343,9 @@ function [lost, next_counter] = count_lost(counter, lost, next_counter, simulate
   if isnan(next_counter)
     next_counter = counter(1);
   end
-  steps = diff([next_counter - 1, counter]);
+  steps = mod(diff([next_counter - 1, counter]) + 2^23, 2^24) - 2^23;
   lost += sum(steps(steps > 1) - 1) + sum(steps < 1);
-  next_counter = counter(end) + 1;
+  next_counter = mod(counter(end) + 1, 2^24);
 end
 
 % ---- Events, epochs and features ----
@@ -331,30 +390,16 @@ end
 
 % ---- liblinear ----
 
-function model = train_model(folder, name, X, y)
-  % liblinear's text format, one instance (a row of X) per line:
-  % "label 1:value 2:value ..."
-  [n, d] = size(X);
-  lines = zeros(1 + 2 * d, n);
-  lines(1, :) = y;
-  lines(2:2:end, :) = repmat((1:d)', 1, n);
-  lines(3:2:end, :) = X';
-  file = fullfile(folder, [name '.train']);
-  fid = fopen(file, 'w');
-  fprintf(fid, ['%d' repmat(' %d:%.10g', 1, d) '\n'], lines);
-  fclose(fid);
-  model_file = fullfile(folder, [name '.model']);
+% L2-regularized logistic regression on the rows of X, the targets' cost
+% weighted up by the ratio of standards to targets.
+function model = train_model(X, y)
   weight = sum(y == 1) / max(sum(y == 2), 1);
-  [status, out] = system(sprintf('liblinear-train -s 0 -c 1 -B 1 -w2 %.4f -q "%s" "%s"', weight, file, model_file));
-  if status ~= 0
-    error('demo_bci:liblinear', 'liblinear-train failed (Debian package liblinear-tools): %s', strtrim(out));
-  end
-  model = linmodel_read(model_file);
+  model = linmodel_train(y, X, sprintf('-s 0 -c 1 -B 1 -w2 %.4f -q', weight));
 end
 
 % Labels and target scores (positive: target) of the rows of X.
-function [pred, target_score] = score(model, X, y)
-  evalc('[pred, ~, dv] = linmodel_score(double(y(:)), sparse(X), model);');   % its accuracy line kept quiet
+function [pred, target_score] = score(model, X)
+  [pred, dv] = linmodel_predict(model, X);
   target_score = dv(:, 1);
   if model.Label(1) ~= 2
     target_score = -target_score;

@@ -2,6 +2,11 @@ function varargout = lattice_extend (varargin)
 %LATTICE_EXTEND  Forward steps of one multi-index past a blocking set.
 %   STEPS = LATTICE_EXTEND(BLOCKING_SET, CURRENT, MAXIMA)
 %
+%   Conventions: blocking points are the COLUMNS of BLOCKING_SET and the
+%   steps come back as the ROWS of STEPS.  Coordinates are only compared,
+%   so points counted from 1 (the toolbox's convention) or from 0 give the
+%   same steps in their own base.
+%
 %   Lists the points CURRENT + e_j (coordinate j raised by 1, j increasing)
 %   with CURRENT(j) < MAXIMA(j) that dominate no blocking point.  A point
 %   dominates another when it is at least as large in every coordinate, so

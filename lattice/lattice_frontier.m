@@ -2,6 +2,10 @@ function varargout = lattice_frontier (varargin)
 %LATTICE_FRONTIER  Admissible forward neighbours of a downward-closed set.
 %   NEIGHBOURS = LATTICE_FRONTIER(INDEX_SET, BOUNDS)
 %
+%   Conventions: points are the COLUMNS of INDEX_SET and come back as the
+%   ROWS of NEIGHBOURS; coordinates are 1-BASED (a coordinate below 1 is
+%   refused); BOUNDS is read by ACTIVE position (see below).
+%
 %   INDEX_SET holds a downward-closed set of multi-indices, one point per
 %   column (lowering any coordinate above 1 by one gives another member).
 %   Lists the points that may join the set next: one step forward from a
@@ -30,8 +34,8 @@ function varargout = lattice_frontier (varargin)
 %   cost grows about linearly with N.
 %
 %   Errors (identifier lattice_frontier:<condition>): nargin, nargout,
-%   notInt32, shortBounds (fewer bounds than active dimensions), tooLarge,
-%   outOfMemory.
+%   notInt32, badCoordinate (a coordinate below 1), shortBounds (fewer
+%   bounds than active dimensions), tooLarge, outOfMemory.
 %
 %   Example
 %     S = int32([1 1 1; 2 1 1]');           % members (1,1,1), (2,1,1)

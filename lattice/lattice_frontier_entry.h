@@ -23,6 +23,15 @@ inline void frontier_entry(const char* deliverable, bool active_only, int nlhs, 
   const int32_t N = static_cast<int32_t>(host::cols(prhs[IN_INDEX_SET]));
   const int32_t* set = int32_data(prhs[IN_INDEX_SET]);
   const int32_t* bounds = int32_data(prhs[IN_BOUNDS]);
+  // Coordinates start at 1.  A set written from 0 would get a wrong answer
+  // without a word: the closure test looks only at coordinates above 1, and
+  // the unit points are those of a 1-based set.
+  const size_t values = host::numel(prhs[IN_INDEX_SET]);
+  for (size_t i = 0; i < values; ++i)
+    if (set[i] < 1)
+      host::fail_for(deliverable, "badCoordinate",
+                     "index_set holds %d in row %zu of column %zu: coordinates are 1-based (at least 1).",
+                     static_cast<int>(set[i]), i % static_cast<size_t>(M) + 1, i / static_cast<size_t>(M) + 1);
 
   int32_t needed = 0;
   host::CoreFailure failure = host::run_core([&] { needed = bounds_read(set, M, N, active_only); });

@@ -2,6 +2,10 @@ function varargout = lattice_frontier_full (varargin)
 %LATTICE_FRONTIER_FULL  Admissible forward neighbours, every dimension searched.
 %   NEIGHBOURS = LATTICE_FRONTIER_FULL(INDEX_SET, BOUNDS)
 %
+%   Conventions: points are the COLUMNS of INDEX_SET and come back as the
+%   ROWS of NEIGHBOURS; coordinates are 1-BASED (a coordinate below 1 is
+%   refused); BOUNDS(k) bounds dimension k.
+%
 %   As LATTICE_FRONTIER, but every dimension is searched alike and BOUNDS(k)
 %   bounds dimension k: a point one step forward from a member is listed
 %   when it is not a member, its stepped coordinate is at most BOUNDS(k),
@@ -24,7 +28,8 @@ function varargout = lattice_frontier_full (varargin)
 %   the order differs once some dimension is inactive.
 %
 %   Errors (identifier lattice_frontier_full:<condition>): nargin, nargout,
-%   notInt32, shortBounds (fewer than M bounds), tooLarge, outOfMemory.
+%   notInt32, badCoordinate (a coordinate below 1), shortBounds (fewer than
+%   M bounds), tooLarge, outOfMemory.
 %
 %   Example
 %     S = int32([1 1; 2 1; 1 2]');                 % an L-shaped set

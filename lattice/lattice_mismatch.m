@@ -2,6 +2,11 @@ function varargout = lattice_mismatch (varargin)
 %LATTICE_MISMATCH  Coordinate mismatch counts of a probe against a set.
 %   COUNTS = LATTICE_MISMATCH(PROBE, INDEX_SET)
 %
+%   Conventions: the PROBE comes first (unlike the other lattice functions,
+%   which take the set first); points are the COLUMNS of INDEX_SET; COUNTS
+%   is a column, one count per point.  Coordinates are only compared for
+%   equality, so any base works.
+%
 %   For every column of INDEX_SET, the number of rows in which it differs
 %   from PROBE (a Hamming distance over integer coordinates).  Note the
 %   order of the inputs: the probe comes first.

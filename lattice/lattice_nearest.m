@@ -2,6 +2,11 @@ function varargout = lattice_nearest (varargin)
 %LATTICE_NEAREST  Member of a set with the fewest coordinate mismatches.
 %   [COUNT, COLUMN] = LATTICE_NEAREST(PROBE, INDEX_SET)
 %
+%   Conventions: the PROBE comes first (unlike the other lattice functions,
+%   which take the set first); points are the COLUMNS of INDEX_SET; COLUMN
+%   is 1-BASED (0: none found).  Coordinates are only compared for
+%   equality, so any base works.
+%
 %   The smallest number of coordinates in which a column of INDEX_SET
 %   differs from PROBE, and the 1-based number of the FIRST column with that
 %   count (ties go to the earlier column).  Only counts below M are found:

@@ -2,6 +2,9 @@ function varargout = linidx_coords (varargin)
 %LINIDX_COORDS  Linear indices into an n-dimensional grid to coordinates.
 %   COORDS = LINIDX_COORDS(DIMS, IDX)
 %
+%   Conventions: indices and coordinates are 1-BASED; each index gives one
+%   ROW of COORDS (the lattice functions take points as columns).
+%
 %   Converts 1-based linear indices into a grid of size DIMS to 1-based
 %   coordinates.  Cells are numbered column-major, the first dimension
 %   running fastest (as sub2ind/ind2sub number them).  Each index is

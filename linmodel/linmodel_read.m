@@ -1,10 +1,12 @@
-function model = linmodel_read(filename)
+function [model, varargout] = linmodel_read(filename)
 %LINMODEL_READ  Read a model file written by liblinear-train into a model struct.
 %   MODEL = LINMODEL_READ(FILENAME)
 %
 %   Reads the text model file that liblinear's command-line trainer writes
 %   (liblinear-train, Debian package liblinear-tools) and returns the 1-by-1
-%   struct that LINMODEL_SCORE takes, with its six fields in this order:
+%   struct that LINMODEL_PREDICT and LINMODEL_SCORE take (LINMODEL_TRAIN
+%   returns the same struct without the file), with its six fields in this
+%   order:
 %
 %     Parameters  double scalar, the solver code (0 L2R_LR, 1 L2R_L2LOSS_SVC_DUAL,
 %                 2 L2R_L2LOSS_SVC, 3 L2R_L1LOSS_SVC_DUAL, 4 MCSVM_CS,
@@ -21,16 +23,24 @@ function model = linmodel_read(filename)
 %   Regression models (solvers 11 to 13) carry no labels and are not read.
 %   A bias that is not an integer (liblinear-train -B 0.5) is read as stored,
 %   with a warning (linmodel_read:fractionalBias): LINMODEL_SCORE truncates
-%   the bias toward zero, so such a model scores differently there.
-%   A file that cannot be opened or does not hold a complete model raises an
-%   error with identifier linmodel_read:<condition>.
+%   the bias toward zero, so such a model scores differently there
+%   (LINMODEL_PREDICT uses it as stored, as liblinear-predict does).
+%   A file that cannot be opened or does not hold a complete model, and a
+%   call with more than one output, raise an error with identifier
+%   linmodel_read:<condition> (nargin, nargout, cannotOpen, unknownSolver,
+%   incomplete, badLabels, badWeights).
 %
 %   Example
 %     system('liblinear-train -s 0 -B 1 -q heart_scale heart.model');
 %     model = linmodel_read('heart.model');
 %
-%   See also LINMODEL_SCORE.
+%   See also LINMODEL_TRAIN, LINMODEL_PREDICT, LINMODEL_SCORE.
 
+  % varargout lets a call with more outputs reach this check instead of the
+  % host's own error.
+  if nargout > 1
+    error('linmodel_read:nargout', 'One output: model = linmodel_read(filename).');
+  end
   if nargin ~= 1 || ~ischar(filename)
     error('linmodel_read:nargin', 'One input required: the name of a liblinear model file.');
   end

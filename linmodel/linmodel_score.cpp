@@ -28,10 +28,8 @@ const char* const USAGE_TEXT =
     "col:\n"
     "\tif 'col' is setted testing_instance_matrix is parsed in column format, otherwise is in row format";
 
-struct ModelRelease {
-  void operator()(model* m) const { free_and_destroy_model(&m); }
-};
-using ModelPtr = std::unique_ptr<model, ModelRelease>;
+using linmodel::is_real_double_data;
+using linmodel::ModelPtr;
 
 struct FreeRelease {
   void operator()(void* p) const { std::free(p); }
@@ -47,11 +45,6 @@ void empty_outputs(int nlhs, mxArray* plhs[]) {
   if (nlhs > OUT_ACCURACY) plhs[OUT_ACCURACY] = mxCreateDoubleMatrix(0, 0, mxREAL);
   if (nlhs > OUT_VALUES) plhs[OUT_VALUES] = mxCreateDoubleMatrix(0, 0, mxREAL);
 }
-
-// Real double data, full or sparse.  A complex array is refused before any
-// of its data is looked at: asking a host for the real part of complex
-// sparse storage may rebuild that storage under the index arrays.
-bool is_real_double_data(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a); }
 
 // An option input must be text; an empty array of any class stands for no
 // text (so that [] can hold the place of the options before 'col').

@@ -4,6 +4,9 @@ function varargout = linmodel_score (varargin)
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS)
 %   [LABELS, ACCURACY, VALUES] = LINMODEL_SCORE(Y, X, MODEL, OPTIONS, 'col')
 %
+%   Conventions: instances are the ROWS of the sparse X (its COLUMNS with
+%   'col'); labels are those of the model (MODEL.Label), one per instance.
+%
 %   Applies a trained linear classification model to every test instance
 %   through the liblinear library, returns the predicted labels, the accuracy
 %   against the true labels Y and, per instance, the decision values or the

@@ -8,12 +8,12 @@
 
 namespace linmodel {
 
+const char* const MODEL_FIELD_NAMES[MODEL_FIELD_COUNT] = {"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"};
+
 namespace {
 
-const char* const FIELD_NAMES[MODEL_FIELD_COUNT] = {"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"};
-
 const char* field_error(char* error, size_t size, int position, const char* what) {
-  std::snprintf(error, size, "field %d (%s) %s", position + 1, FIELD_NAMES[position], what);
+  std::snprintf(error, size, "field %d (%s) %s", position + 1, MODEL_FIELD_NAMES[position], what);
   return error;
 }
 
@@ -36,7 +36,7 @@ const char* first_int_problem(const FieldView& f, int* out) {
 
 int class_columns(int nr_class, int solver_type) { return nr_class == 2 && solver_type != MCSVM_CS ? 1 : nr_class; }
 
-const char* model_from_fields(model* m, const ModelFields& fields, char* error, size_t size) {
+const char* model_from_fields(model* m, const ModelFields& fields, char* error, size_t size, ModelRules rules) {
   if (fields.field_count < MODEL_FIELD_COUNT) {
     std::snprintf(error, size, "the model struct has %d fields; it needs six (Parameters, nr_class, nr_feature, bias, Label, w)",
                   fields.field_count);
@@ -65,20 +65,34 @@ const char* model_from_fields(model* m, const ModelFields& fields, char* error, 
     return field_error(error, size, FIELD_NR_FEATURE, "must be in 0 ... 2147483646");
   m->nr_feature = nr_feature;
 
-  if ((e = first_int_problem(fields.field[FIELD_BIAS], &bias_int))) return field_error(error, size, FIELD_BIAS, e);
-  m->bias = static_cast<double>(bias_int);
+  if (rules.exact_bias) {
+    const FieldView& bias = fields.field[FIELD_BIAS];
+    if (bias.count < 1) return field_error(error, size, FIELD_BIAS, "is empty");
+    if (!std::isfinite(bias.data[0])) return field_error(error, size, FIELD_BIAS, "is not a finite number");
+    m->bias = bias.data[0];
+  } else {
+    if ((e = first_int_problem(fields.field[FIELD_BIAS], &bias_int))) return field_error(error, size, FIELD_BIAS, e);
+    m->bias = static_cast<double>(bias_int);
+  }
   const int b = m->bias >= 0 ? 1 : 0;
 
+  // liblinear keeps no labels for a regression model: its predictions are
+  // the decision values.
+  const bool labelled = !(rules.regression_labels && check_regression_model(m));
+  if (!labelled && nr_class != 2)  // liblinear reads labels for any other count
+    return field_error(error, size, FIELD_NR_CLASS, "must be 2 for a regression model");
   const FieldView& label = fields.field[FIELD_LABEL];
-  if (label.count < static_cast<size_t>(nr_class)) {
+  if (labelled && label.count < static_cast<size_t>(nr_class)) {
     std::snprintf(error, size, "field 5 (Label) holds %zu elements; nr_class is %d", label.count, nr_class);
     return error;
   }
-  m->label = static_cast<int*>(std::malloc(static_cast<size_t>(nr_class) * sizeof(int)));
-  if (!m->label) return std::snprintf(error, size, "out of memory"), error;
-  for (int k = 0; k < nr_class; ++k)
-    if (!to_int(label.data[k], &m->label[k]))
-      return field_error(error, size, FIELD_LABEL, "holds a label that is not a finite number in int range");
+  if (labelled) {
+    m->label = static_cast<int*>(std::malloc(static_cast<size_t>(nr_class) * sizeof(int)));
+    if (!m->label) return std::snprintf(error, size, "out of memory"), error;
+    for (int k = 0; k < nr_class; ++k)
+      if (!to_int(label.data[k], &m->label[k]))
+        return field_error(error, size, FIELD_LABEL, "holds a label that is not a finite number in int range");
+  }
 
   const FieldView& w = fields.field[FIELD_W];
   const uint64_t need = (static_cast<uint64_t>(nr_feature) + static_cast<uint64_t>(b)) * static_cast<uint64_t>(columns);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace linmodel {
 
@@ -21,8 +22,9 @@ constexpr int MAX_OPTION_TOKENS = 1022;
 // 1 for two classes (except the Crammer-Singer solver), else nr_class.
 int class_columns(int nr_class, int solver_type);
 
-// The model struct's fields, taken by position.
+// The model struct's fields, taken by position, and their names.
 enum { FIELD_PARAMETERS, FIELD_NR_CLASS, FIELD_NR_FEATURE, FIELD_BIAS, FIELD_LABEL, FIELD_W, MODEL_FIELD_COUNT };
+extern const char* const MODEL_FIELD_NAMES[MODEL_FIELD_COUNT];
 
 // One field as the entry found it: its double data (null when the field is
 // missing or not a full double array) and its element count.
@@ -37,14 +39,31 @@ struct ModelFields {
   FieldView field[MODEL_FIELD_COUNT];
 };
 
+// How a reader takes the fields beyond their layout.  linmodel_score reads
+// the bias truncated toward zero and needs a label per class; liblinear's
+// own tools keep the bias as stored, and a regression model (solvers 11 to
+// 13) has no labels.
+struct ModelRules {
+  bool exact_bias = false;        // the bias as stored (finite), not truncated
+  bool regression_labels = false;  // a regression model (nr_class 2) needs no Label elements
+};
+
 // Fills `m` (zeroed by the caller) from the fields: solver code, class and
-// feature counts, the bias truncated toward zero, the labels and a copy of
-// the weights, with `w` and `label` from malloc.  Returns null, or an error
-// text (written into `error`) when the fields cannot describe a model: fewer
-// than six fields, a field that is not double, too few elements for the
-// counts, or counts that are not finite numbers in int range.  On error the
-// record may hold a partial allocation; free_and_destroy_model releases it.
-const char* model_from_fields(model* m, const ModelFields& fields, char* error, size_t error_size);
+// feature counts, the bias (truncated toward zero unless rules.exact_bias),
+// the labels and a copy of the weights, with `w` and `label` from malloc.
+// Returns null, or an error text (written into `error`) when the fields
+// cannot describe a model: fewer than six fields, a field that is not
+// double, too few elements for the counts, or counts that are not finite
+// numbers in int range.  On error the record may hold a partial allocation;
+// free_and_destroy_model releases it.
+const char* model_from_fields(model* m, const ModelFields& fields, char* error, size_t error_size,
+                              ModelRules rules = ModelRules());
+
+// Owns a liblinear model record (from malloc or liblinear's train).
+struct ModelRelease {
+  void operator()(model* m) const { free_and_destroy_model(&m); }
+};
+using ModelPtr = std::unique_ptr<model, ModelRelease>;
 
 // Parses the option text in place (split at spaces).  Only -b <int> is
 // known; parsing stops at the first token that does not start with '-'.

@@ -3,6 +3,10 @@ function varargout = icf_dotpower (varargin)
 %   [G, PERM] = ICF_DOTPOWER(X, OFFSET, SCALE, DEGREE, TOL)
 %   [G, PERM] = ICF_DOTPOWER(X, OFFSET, SCALE, DEGREE, TOL, EXPECTED_RANK)
 %
+%   Conventions: samples are the COLUMNS of X (d-by-n; a d-by-1 X is one
+%   sample); PERM is 0-BASED (sample PERM(i)+1).  Of OFFSET, SCALE, DEGREE,
+%   TOL and EXPECTED_RANK only the first element is read.
+%
 %   Factorizes the polynomial kernel matrix
 %       K(u,v) = (SCALE * x_u' * x_v + OFFSET) ^ DEGREE
 %   of the columns of X at low rank without ever forming it: one kernel

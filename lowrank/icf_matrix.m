@@ -2,6 +2,11 @@ function varargout = icf_matrix (varargin)
 %ICF_MATRIX  Pivoted incomplete Cholesky factorization of a given kernel matrix.
 %   [G, PERM, R, RESIDUAL] = ICF_MATRIX(A, TOL, MAX_RANK)
 %
+%   Conventions: A is the n-by-n kernel matrix itself; PERM is 1-BASED
+%   (sample PERM(i)), unlike ICF_RBF, ICF_DOTPOWER and ICF_ORTHO; TOL is
+%   relative to trace(A).  Of TOL and MAX_RANK only the first element is
+%   read.
+%
 %   Factorizes the symmetric positive semidefinite n-by-n matrix A at low
 %   rank.  Steps are made while the trace of what is left unexplained is
 %   above TOL * trace(A) and fewer than MAX_RANK columns have been made.  Only

@@ -20,10 +20,15 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   const int used = nrhs < 5 ? nrhs : 5;
   lowrank::check_real_double_inputs("icf_ortho", prhs, used, IN_SIGMA);
 
-  // The samples are the first n stored values, n being the column count; the
-  // row count only sizes the default factor buffer.
+  // The samples are the values of a row or of a column: counting only the
+  // columns made a column one sample, and a matrix a mix of its columns,
+  // without a word, so a matrix is refused.  The default factor buffer is
+  // that of one row.
   lowrank::check_data_shape("icf_ortho", "x", prhs[IN_SAMPLES]);
-  const size_t d = host::rows(prhs[IN_SAMPLES]), n = host::cols(prhs[IN_SAMPLES]);
+  const size_t rows = host::rows(prhs[IN_SAMPLES]), cols = host::cols(prhs[IN_SAMPLES]);
+  if (rows > 1 && cols > 1)
+    host::fail_for("icf_ortho", "notVector", "x must be a row or a column of samples (it is %zu-by-%zu).", rows, cols);
+  const size_t d = 1, n = rows > 1 ? rows : cols;
 
   const double sigma = mxGetPr(prhs[IN_SIGMA])[0];
   const double order_in = std::trunc(mxGetPr(prhs[IN_ORDER])[0]);

@@ -3,6 +3,10 @@ function varargout = icf_ortho (varargin)
 %   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL)
 %   [G, PERM] = ICF_ORTHO(X, SIGMA, ORDER, TOL, EXPECTED_RANK)
 %
+%   Conventions: X holds scalar samples, one per element of a row or
+%   column vector; PERM is 0-BASED (sample PERM(i)+1).  Of SIGMA, ORDER,
+%   TOL and EXPECTED_RANK only the first element is read.
+%
 %   Factorizes, without forming it, the kernel matrix of the scalar samples
 %   X under the truncated Hermite-function expansion
 %       K(x,y) = sum_{q=0..ORDER} h_q(x) h_q(y) / (2^q q!),
@@ -12,9 +16,9 @@ function varargout = icf_ortho (varargin)
 %   which the trace of what is left unexplained is not above TOL.
 %
 %   Inputs
-%     X              double, 1-by-n row of sample values (n = its column
-%                    count; its first n stored values are read, so a column
-%                    vector is read as ONE sample).
+%     X              double vector of n sample values, a row or a column
+%                    (a matrix with more than one row and column is
+%                    refused).
 %     SIGMA          double scalar, width of the Gaussian factor.
 %     ORDER          double scalar, truncated toward zero; at least 1.
 %     TOL            double scalar >= 0, absolute tolerance on the remaining
@@ -22,7 +26,7 @@ function varargout = icf_ortho (varargin)
 %                    number of samples, not the trace of K).
 %     EXPECTED_RANK  optional double scalar >= 0 (truncated): sizes the first
 %                    factor buffer; never changes the result.  0 or absent:
-%                    30 columns for a row X.
+%                    30 columns.
 %
 %   Outputs
 %     G     double, n-by-r, rows in pivot order, zero above the diagonal.
@@ -42,7 +46,8 @@ function varargout = icf_ortho (varargin)
 %   Errors (identifier icf_ortho:<condition>): nargin (fewer than four
 %   inputs), nargout (more than two outputs), notDouble (an input not a
 %   real full double array), emptyInput (a scalar input empty),
-%   noDimensions (X with no rows), badOrder (ORDER below 1 or NaN),
+%   noDimensions (X with no rows), notVector (X a matrix), badOrder (ORDER
+%   below 1 or NaN),
 %   tooLarge (X, ORDER, (ORDER+1)*n or EXPECTED_RANK beyond 2147483647),
 %   negativeTol, negativeCount and badCount (a negative or NaN
 %   EXPECTED_RANK), outOfMemory.

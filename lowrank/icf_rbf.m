@@ -3,6 +3,11 @@ function varargout = icf_rbf (varargin)
 %   [G, PERM] = ICF_RBF(X, SIGMA, TOL)
 %   [G, PERM] = ICF_RBF(X, SIGMA, TOL, EXPECTED_RANK)
 %
+%   Conventions: samples are the COLUMNS of X (d-by-n; a d-by-1 X is one
+%   sample); PERM is 0-BASED (sample PERM(i)+1).  Of SIGMA, TOL and
+%   EXPECTED_RANK only the first element is read, so ICF_RBF(SIGMA, X, TOL),
+%   with the first two swapped, factorizes one sample (1-by-1 G, no error).
+%
 %   Factorizes the Gaussian kernel matrix K(u,v) = exp(-|x_u - x_v|^2/(2*SIGMA^2))
 %   of the columns of X at low rank without ever forming it: only one kernel
 %   column is evaluated per step, for the pivot just chosen.  The rank is the

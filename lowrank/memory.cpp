@@ -3,28 +3,11 @@
 #include <limits>
 #include <new>
 
-#if defined(_WIN32)
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "host/physical_memory.h"
 
 namespace lowrank {
 
-uint64_t physical_memory_bytes() {
-#if defined(_WIN32)
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof status;
-  if (!GlobalMemoryStatusEx(&status)) return 0;
-  return static_cast<uint64_t>(status.ullTotalPhys);
-#else
-  const long pages = sysconf(_SC_PHYS_PAGES);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return 0;
-  return bytes_of(static_cast<uint64_t>(pages), static_cast<uint64_t>(page_size));
-#endif
-}
+uint64_t physical_memory_bytes() { return host::physical_memory_bytes(); }
 
 uint64_t bytes_of(uint64_t count, uint64_t size) {
   const uint64_t most = std::numeric_limits<uint64_t>::max();

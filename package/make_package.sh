@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Writes the Octave package eegmex-<version>.tar.gz.
 #   package/make_package.sh <source tree> <output folder>
-# The package holds the sources named by eegmex_sources.mk (the build lists
-# CMake writes) under src/, with a Makefile that builds them with mkoctfile
-# when pkg install runs.
+# The package holds the sources, help texts, functions and demos named by
+# eegmex_sources.mk (the build lists CMake writes) under src/, with a
+# Makefile that builds them with mkoctfile when pkg install runs.
 set -euo pipefail
 top=$(cd "$1" && pwd)
 out=$(mkdir -p "$2" && cd "$2" && pwd)
@@ -30,7 +30,7 @@ done
 for s in $(value EEGMEX_SHARED); do
   files+=($(value "${s}_SOURCES"))
 done
-files+=($(value EEGMEX_MFILES) $(value EEGMEX_HEADERS))
+files+=($(value EEGMEX_MFILES) $(value EEGMEX_DEMOS) $(value EEGMEX_HEADERS))
 for f in $(printf '%s\n' "${files[@]}" | sort -u); do
   mkdir -p "$pkg/src/$(dirname "$f")"
   cp "$top/$f" "$pkg/src/$f"

@@ -2,6 +2,10 @@ function varargout = tri_pack_f32 (varargin)
 %TRI_PACK_F32  Pack a symmetric single matrix into its upper-triangle column.
 %   P = TRI_PACK_F32(S)
 %
+%   Conventions: S is a-by-a with a its ROW count: only the first a columns
+%   are read (a wider S packs its leading square), and P comes back as a
+%   COLUMN of a*(a+1)/2 values.
+%
 %   Lists, column by column, the entries on and above the diagonal of S:
 %   S(1,1), S(1,2), S(2,2), S(1,3), S(2,3), S(3,3), ...  Entry S(i,j) with
 %   i <= j lands at P(j*(j-1)/2 + i).  Values are copied bit for bit.

@@ -15,8 +15,13 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   host::require_nargout(DELIVERABLE, nlhs, OUTPUT_COUNT, "q = tri_qform_f32(P, x)");
   host::require_real_single(DELIVERABLE, prhs[IN_PACKED], "P must be a real single vector.");
   host::require_real_double(DELIVERABLE, prhs[IN_X], "x must be a real, full double column.");
-  // a is the row count of x (a row x is read as its first element).
-  const size_t a = host::rows(prhs[IN_X]);
+  // a is the length of x, a column or a row: taking the row count alone
+  // read a row x as its first element, without a word, so a matrix is
+  // refused.
+  const size_t rows = host::rows(prhs[IN_X]), cols = host::cols(prhs[IN_X]);
+  if (rows > 1 && cols > 1)
+    host::fail_for(DELIVERABLE, "notVector", "x must be a vector, not a %zu-by-%zu matrix.", rows, cols);
+  const size_t a = rows == 1 ? cols : rows;
   if (host::numel(prhs[IN_X]) < a) host::fail_for(DELIVERABLE, "emptyX", "x has %zu rows but no columns.", a);
   if (a > static_cast<size_t>(packed::MAX_PACKED_SIDE))
     host::fail_for(DELIVERABLE, "tooLarge", "x must not have more than %lld rows.",

@@ -2,23 +2,27 @@ function varargout = tri_unpack_f32 (varargin)
 %TRI_UNPACK_F32  Rebuild a symmetric single matrix from its packed column.
 %   S = TRI_UNPACK_F32(P)
 %
+%   Conventions: P is packed as TRI_PACK_F32 makes it (the upper triangle,
+%   column by column), a column or a row; S comes back as the full a-by-a
+%   matrix.
+%
 %   Inverse of TRI_PACK_F32: entry k of the packed column goes to S(i,j) and
 %   S(j,i) in the order S(1,1), S(1,2), S(2,2), S(1,3), ...  Values are
 %   copied bit for bit, so TRI_PACK_F32(TRI_UNPACK_F32(P)) returns P exactly.
 %
 %   Inputs
-%     P  single, real, L-by-1 with L = a*(a+1)/2 for some a >= 0.  The length
-%        is the ROW count of P: a row vector counts as one entry.
+%     P  single, real vector of L = a*(a+1)/2 elements for some a >= 0, a
+%        column or a row (a matrix is refused).
 %
 %   Outputs
 %     S  single, a-by-a, symmetric.
 %
 %   Limits: a <= 65535 (L <= 2147450880), as for TRI_PACK_F32, so every P
 %   that TRI_PACK_F32 makes unpacks.  Bad input (no input, more than one
-%   output, a non-single, complex or sparse P, a length that is not a
-%   triangular number) raises an error with identifier
-%   tri_unpack_f32:<condition> (nargin, nargout, notSingle, notTriangular,
-%   tooLarge).
+%   output, a non-single, complex or sparse P, a P with more than one row
+%   and column, a length that is not a triangular number) raises an error
+%   with identifier tri_unpack_f32:<condition> (nargin, nargout, notSingle,
+%   notVector, notTriangular, tooLarge).
 %
 %   Example
 %     S = tri_unpack_f32(single([1; 4; 5; 7; 8; 9]))

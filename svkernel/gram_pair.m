@@ -2,6 +2,9 @@ function varargout = gram_pair (varargin)
 %GRAM_PAIR  Kernel value of two rows under an SVM model's kernel.
 %   V = GRAM_PAIR(X, Y, MODEL)
 %
+%   Conventions: samples are ROWS (the first row of X and of Y), as for
+%   GRAM_SQUARE.
+%
 %   V is the kernel value of the first row of X (first vector) and the first
 %   row of Y (second vector) under MODEL.kernel_parm, computed exactly as one
 %   element of GRAM_SQUARE: single-precision dot product, kernel function in

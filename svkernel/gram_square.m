@@ -2,6 +2,9 @@ function varargout = gram_square (varargin)
 %GRAM_SQUARE  Square Gram matrix of the rows of X under an SVM model's kernel.
 %   K = GRAM_SQUARE(X, MODEL)
 %
+%   Conventions: samples are the ROWS of X (M-by-N: M vectors of N
+%   features), unlike the factorizations, whose samples are columns.
+%
 %   K(i,j) is the kernel value of row i of X (first vector) and row j (second
 %   vector) under MODEL.kernel_parm.  Dot products are accumulated in single
 %   precision in feature order, the kernel function is applied in double and

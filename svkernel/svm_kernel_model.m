@@ -1,4 +1,4 @@
-function model = svm_kernel_model(type, varargin)
+function varargout = svm_kernel_model(type, varargin)
 %SVM_KERNEL_MODEL  Smallest SVM model struct for GRAM_SQUARE and GRAM_PAIR.
 %   MODEL = SVM_KERNEL_MODEL(TYPE)
 %   MODEL = SVM_KERNEL_MODEL(TYPE, NAME, VALUE, ...)
@@ -56,6 +56,9 @@ function model = svm_kernel_model(type, varargin)
   if nargin < 1
     error('svm_kernel_model:nargin', 'A kernel type is required: svm_kernel_model(type, name, value, ...).');
   end
+  if nargout > 1
+    error('svm_kernel_model:nargout', 'At most 1 output: model = svm_kernel_model(type, ...).');
+  end
   kp = struct('kernel_type', kernel_code(type), 'poly_degree', 3, 'rbf_gamma', 1, ...
               'coef_lin', 1, 'coef_const', 1, 'custom', 'empty');
   if mod(numel(varargin), 2) ~= 0
@@ -92,6 +95,7 @@ function model = svm_kernel_model(type, varargin)
                  'xa_precision', -1, 'maxdiff', 0, 'r_delta_sq', 0, 'r_delta_avg', 0, ...
                  'model_length', 0, 'loss', 0, 'vcdim', 0, 'index', 0, ...
                  'kernel_parm', kp, 'supvec', zeros(0, 0));
+  varargout{1} = model;
 end
 
 function code = kernel_code(type)
@@ -147,6 +151,7 @@ end
 %! end
 %! assert (gram_square ([1 2; 3 4], svm_kernel_model ('custom')), ones (2));
 %!error id=svm_kernel_model:nargin svm_kernel_model ()
+%!error id=svm_kernel_model:nargout [a, b] = svm_kernel_model ('rbf')
 %!error id=svm_kernel_model:unknownType svm_kernel_model ('gauss')
 %!error id=svm_kernel_model:unknownType svm_kernel_model (5)
 %!error id=svm_kernel_model:unknownType svm_kernel_model (1.5)

@@ -7,12 +7,13 @@
 //   int   READ_MULTIPLE_SWEEPS(void* h, unsigned char* ring, int bytes)
 //   int   READ_POINTER(void* h, unsigned* pointer)     non-zero = success
 //   int   CLOSE_DRIVER_ASYNC(void* h)                  non-zero = success
+// and two of its own, AMPSIM_LAST_REFUSAL (see "Failures" below) and
+// AMPSIM_REPLAY_ENDED (see AMPSIM_REPLAY).
 //
 // One amplifier, one connection at a time.  The enable message (byte 0 =
 // 0xFF) starts a writer thread that, from the first pointer read after it,
 // writes whole sweeps into the registered ring in real time and publishes
-// the byte pointer after each sweep,
-// wrapping at the ring's end (the pointer equals the ring's length when the
+// the byte pointer after each sweep, wrapping at the ring's end (the pointer equals the ring's length when the
 // last sweep ended there).  The disable message and the close call stop and
 // join the thread; a new open after a close works.  The writer thread never
 // calls into the host: it only writes the ring and the pointer.
@@ -21,77 +22,110 @@
 // sweep counter, and the oddball paradigm's evoked responses) are made by
 // the generator in sweeps.h.
 //
-// Configuration, read from the environment at every OPEN_DRIVER_ASYNC
-// (AMPSIM_LOG also when the library is loaded).  Numbers are decimal or
-// 0x-prefixed hex.  "[@c]" restricts a setting to the c-th connection since
-// the library was loaded (the c-th successful open); without it the setting
-// applies to every connection.
-//   AMPSIM_STATUS=<raw>     raw status word (default 0x88000000: Mk2, speed
-//                           mode 4, battery good)
-//   AMPSIM_RATE=<hz>        sweeps per second (default: the rate the status
-//                           word decodes to).  Given without AMPSIM_STATUS,
-//                           the default status word's speed mode moves to
-//                           the position that runs at that rate (2048,
-//                           4096, 8192 or 16384: Mk2 speed mode 4 to 7), so
-//                           that the status word tells the true rate; any
-//                           other rate alone makes every open fail.  With
-//                           AMPSIM_STATUS both are taken as given.
-//   AMPSIM_CHANNELS=<n>     words per sweep (default: the decoded layout's
-//                           total, 282 when the speed mode is invalid)
+// Settings (settings.{h,cpp}), read from the environment at every
+// OPEN_DRIVER_ASYNC (AMPSIM_LOG also when the library is loaded).  Numbers
+// are whole numbers, decimal or 0x-prefixed hex, without sign, space,
+// fraction or exponent.  "[@c]" restricts a setting to the c-th connection
+// since the library was loaded (the c-th successful open, c from 1 to
+// 2147483647); without it the setting applies to every connection.  An empty
+// value is the same as none.  A value that is not a whole number in its
+// range, a paradigm the simulator does not know or an AMPSIM_FAIL item that
+// is not well formed refuses the open (see "Failures" below).
+//   AMPSIM_STATUS=<raw>     0 to 0xFFFFFFFF: the raw status word (default
+//                           0x88000000: Mk2, speed mode 4, battery good)
+//   AMPSIM_RATE=<hz>        1 to 65536 sweeps per second (default: the rate
+//                           the status word decodes to; the bound is four
+//                           times the fastest amplifier's 16384).  Given
+//                           without AMPSIM_STATUS, the default status word's
+//                           speed mode moves to the position that runs at
+//                           that rate (2048, 4096, 8192 or 16384: Mk2 speed
+//                           mode 4 to 7), so that the status word tells the
+//                           true rate; any other rate alone refuses the
+//                           open.  With AMPSIM_STATUS both are taken as
+//                           given.
+//   AMPSIM_CHANNELS=<n>     3 to 100000 words per sweep (default: the
+//                           decoded layout's total, 282 when the speed mode
+//                           is invalid)
 //   AMPSIM_FAIL=<CALL>:<n>[@c][,...]
-//                           the n-th call of export CALL fails (returns 0);
-//                           counted over the library's lifetime, or within
-//                           connection c when "@c" is given
-//   AMPSIM_STALL=1[@c]      the pointer never moves (no data are written)
-//   AMPSIM_OFFSET=<bytes>[@c]  the data start that many bytes after the
-//                           pointer read after the enable message (the
-//                           bytes between are filler, not a sync word)
-//   AMPSIM_MIDSWEEP=<bytes>[@c]  the published pointer lies that many bytes
-//                           into the next sweep (those bytes already written)
-//   AMPSIM_BADPOINTER=<value>[@c]  READ_POINTER reports this value
-//   AMPSIM_START=<bytes>[@c]  position of the first data in the ring (the
-//                           first pointer); may equal the ring's length
+//                           the n-th call (n from 1 to 2147483647) of export
+//                           CALL fails (returns 0); counted over the
+//                           library's lifetime, or within connection c when
+//                           "@c" is given
+//   AMPSIM_STALL=<0|1>[@c]  1: the pointer never moves (no data are written)
+//   AMPSIM_OFFSET=<bytes>[@c]  0 to 2147483647: the data start that many
+//                           bytes after the pointer read after the enable
+//                           message (the bytes between are filler, not a
+//                           sync word, wrapping in the ring like the data)
+//   AMPSIM_MIDSWEEP=<bytes>[@c]  0 to 2147483647: the published pointer lies
+//                           that many bytes into the next sweep (those bytes
+//                           already written); at most one word less than a
+//                           sweep
+//   AMPSIM_BADPOINTER=<value>[@c]  0 to 0xFFFFFFFF: READ_POINTER reports this
+//                           value
+//   AMPSIM_START=<bytes>[@c]  0 to 2147483647: position of the first data in
+//                           the ring (the first pointer), rounded down to a
+//                           whole word; may equal the ring's length, and a
+//                           position beyond it is the ring's end
 //   AMPSIM_PARADIGM=oddball one event every 250 ms, a standard (code 1) or,
 //                           one time in five, a target (code 2), with evoked
 //                           responses on the first 32 EEG channels (see
 //                           sweeps.h); unset, empty or "off": the plain
-//                           half-second events.  Any other value makes
-//                           every open fail.
-//   AMPSIM_SEED=<n>         seed of the oddball sequence and its trial-to-
-//                           trial variation (default 1); the same seed gives
-//                           the same sweeps, bit for bit.  A value that is
-//                           not a number makes every open fail.
+//                           half-second events.  Any other value refuses
+//                           the open.
+//   AMPSIM_SEED=<n>         0 to 18446744073709551615: seed of the oddball
+//                           sequence and its trial-to-trial variation
+//                           (default 1); the same seed gives the same
+//                           sweeps, bit for bit
+//   AMPSIM_REPLAY=<file>    plays a BDF file instead of the generator, in
+//                           real time at the file's rate, with the layout
+//                           and status word the file gives (replay.h);
+//                           AMPSIM_STATUS, AMPSIM_RATE and AMPSIM_CHANNELS
+//                           are then ignored.  A file that cannot be read
+//                           or fits no layout refuses the open.  After the
+//                           file's last sweep the pointer stands still
+//                           (AMPSIM_REPLAY_ENDED() returns 1), unless
+//                           AMPSIM_REPLAY_LOOP=1, when the file starts again.
 //   AMPSIM_LOG=<file>       appends one line per call: "load", "unload",
 //                           "OPEN_DRIVER_ASYNC ok|fail", "USB_WRITE
 //                           disable|enable ok|fail", "READ_MULTIPLE_SWEEPS
 //                           <bytes>", "READ_POINTER ok" (first success of
 //                           each connection only) or "READ_POINTER fail",
 //                           "CLOSE_DRIVER_ASYNC ok|fail"
-// A setting that makes the open fail also says why on the standard error.
+//
+// Failures.  No exception leaves an export, and the writer thread catches
+// its own: a call that cannot do its work returns its documented failure
+// (0, or a null handle).  The writer stops at least every few milliseconds
+// to look at its stop flag, whatever the rate and sweep size, so that a
+// disable or close returns promptly.  The reason of the last failure (a
+// refused setting, an injected failure such as "AMPSIM_FAIL=
+// OPEN_DRIVER_ASYNC:1: injected failure", or an internal one such as memory
+// running out) is kept until the next successful open, and read through a
+// sixth export:
+//   int32_t AMPSIM_LAST_REFUSAL(char* text, int32_t bytes)
+//                           copies the reason into text with a terminating
+//                           zero, truncated to bytes, and returns its full
+//                           length (0: none)
+// It lives as long as the library stays loaded: a caller that wants it after
+// a failed start holds its own reference to the library.  A refused open
+// also prints its reason on the standard error.
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "acquisition/simulator/replay.h"
+#include "acquisition/simulator/settings.h"
 #include "acquisition/simulator/sweeps.h"
-#include "acquisition/status.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// Only the five driver exports leave the DLL.
+// Only the driver's exports leave the DLL.
 #define AMPSIM_EXPORT extern "C" __declspec(dllexport)
 #else
 #define AMPSIM_EXPORT extern "C" __attribute__((visibility("default")))
@@ -105,33 +139,38 @@
 
 namespace {
 
-using ampsim::Generator;
-enum Call { OPEN, WRITE, READ_SWEEPS, READ_POINTER_CALL, CLOSE, CALL_COUNT };
-const char* const CALL_NAMES[CALL_COUNT] = {"OPEN_DRIVER_ASYNC", "USB_WRITE", "READ_MULTIPLE_SWEEPS", "READ_POINTER",
-                                            "CLOSE_DRIVER_ASYNC"};
+using namespace ampsim;
 
-struct Fault {
-  int call = 0;
-  long n = 0;
-  long connection = 0;  // 0: counted over the library's lifetime
-};
+// The reason of the last failure, in a fixed buffer behind a spin lock:
+// noting and reading it never allocates or throws, and the writer thread
+// may note its own.
+class FailureNote {
+ public:
+  void set(const char* reason) noexcept {
+    lock();
+    std::snprintf(text_, sizeof text_, "%s", reason);
+    unlock();
+  }
+  void clear() noexcept { set(""); }
+  int32_t copy(char* out, int32_t bytes) noexcept {
+    lock();
+    const size_t length = std::strlen(text_);
+    if (out && bytes > 0) {
+      const size_t n = length < static_cast<size_t>(bytes) ? length : static_cast<size_t>(bytes) - 1;
+      std::memcpy(out, text_, n);
+      out[n] = '\0';
+    }
+    unlock();
+    return static_cast<int32_t>(length);
+  }
 
-struct Setting {
-  bool set = false;
-  uint64_t value = 0;
-  long connection = 0;  // 0: every connection
-};
-
-struct Config {
-  uint32_t status = 0x88000000u;
-  double rate = 2048;
-  uint32_t channels = 282;
-  bool oddball = false;
-  uint64_t seed = 1;
-  std::string refusal;  // why every open fails, empty when none
-  std::vector<Fault> faults;
-  Setting stall, offset, midsweep, badpointer, start;
-  std::string log;
+ private:
+  void lock() noexcept {
+    while (busy_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  void unlock() noexcept { busy_.clear(std::memory_order_release); }
+  std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+  char text_[512] = {0};
 };
 
 struct Device {
@@ -151,6 +190,12 @@ struct Device {
   // for it, so that the pointer a start reads first is where the data begin
   // whatever the thread scheduling.
   std::atomic<bool> pointer_read{false};
+  FailureNote failure;
+  // AMPSIM_REPLAY: the file whose sweeps the writer plays, and whether it
+  // has played its last.
+  Replay replay;
+  bool replaying = false;
+  std::atomic<bool> replay_ended{false};
 
   Device();
   ~Device();
@@ -158,130 +203,6 @@ struct Device {
 
 // The one amplifier (defined further down, after the writer).
 Device& device();
-
-// The value of an environment variable, empty when it is not set.  On
-// Windows a host sets its variables in the process's Win32 environment,
-// which the C runtime's copy that getenv reads inside a DLL does not follow.
-std::string environment(const char* name) {
-#ifdef _WIN32
-  char small[256];
-  const DWORD n = GetEnvironmentVariableA(name, small, sizeof small);
-  if (n == 0) return std::string();
-  if (n < sizeof small) return std::string(small, n);
-  std::string large(n, '\0');  // n counts the terminating zero here
-  const DWORD m = GetEnvironmentVariableA(name, &large[0], n);
-  large.resize(m < n ? m : 0);
-  return large;
-#else
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-#endif
-}
-
-bool parse_number(const char* text, uint64_t& value, const char** end) {
-  char* e = nullptr;
-  value = std::strtoull(text, &e, 0);
-  *end = e;
-  return e != text;
-}
-
-// "<value>[@<connection>]"
-Setting read_setting(const char* name) {
-  Setting s;
-  const std::string value = environment(name);
-  const char* text = value.c_str();
-  if (!*text) return s;
-  const char* end = nullptr;
-  if (!parse_number(text, s.value, &end)) return s;
-  if (*end == '@') {
-    uint64_t c = 0;
-    if (!parse_number(end + 1, c, &end)) return s;
-    s.connection = static_cast<long>(c);
-  }
-  s.set = true;
-  return s;
-}
-
-bool applies(const Setting& s) { return s.set && (s.connection == 0 || s.connection == device().connection); }
-
-// "<CALL>:<n>[@c],..."
-std::vector<Fault> read_faults() {
-  std::vector<Fault> faults;
-  const std::string all = environment("AMPSIM_FAIL");
-  size_t begin = 0;
-  while (begin < all.size()) {
-    size_t comma = all.find(',', begin);
-    if (comma == std::string::npos) comma = all.size();
-    const std::string item = all.substr(begin, comma - begin);
-    begin = comma + 1;
-    const size_t colon = item.find(':');
-    if (colon == std::string::npos) continue;
-    const std::string name = item.substr(0, colon);
-    Fault f;
-    f.call = -1;
-    for (int k = 0; k < CALL_COUNT; ++k)
-      if (name == CALL_NAMES[k]) f.call = k;
-    if (f.call < 0) continue;
-    const char* end = nullptr;
-    uint64_t n = 0;
-    if (!parse_number(item.c_str() + colon + 1, n, &end)) continue;
-    f.n = static_cast<long>(n);
-    if (*end == '@') {
-      uint64_t c = 0;
-      if (!parse_number(end + 1, c, &end)) continue;
-      f.connection = static_cast<long>(c);
-    }
-    faults.push_back(f);
-  }
-  return faults;
-}
-
-void read_config() {
-  Config c;
-  Setting status = read_setting("AMPSIM_STATUS");
-  Setting rate = read_setting("AMPSIM_RATE");
-  if (status.set) {
-    c.status = static_cast<uint32_t>(status.value);
-  } else if (rate.set && rate.value > 0 && !ampsim::status_for_rate(c.status, rate.value, c.status)) {
-    // (not std::to_string: its digit table is a unique symbol, which would
-    // keep the library from ever being unloaded)
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "AMPSIM_RATE=%llu without AMPSIM_STATUS: no speed mode runs at that rate (2048, 4096, 8192 or 16384)",
-                  static_cast<unsigned long long>(rate.value));
-    c.refusal = text;
-  }
-  acquisition::AmplifierStatus decoded;
-  if (acquisition::decode_amplifier_status(c.status, decoded) == acquisition::SpeedModeError::none) {
-    c.rate = decoded.sampling_rate;
-    c.channels = decoded.layout.total;
-  } else {
-    c.rate = 2048u << (decoded.speed_mode % 4);
-    c.channels = 282;
-  }
-  if (rate.set && rate.value > 0) c.rate = static_cast<double>(rate.value);
-  Setting channels = read_setting("AMPSIM_CHANNELS");
-  if (channels.set && channels.value >= 3 && channels.value <= 100000) c.channels = static_cast<uint32_t>(channels.value);
-  c.faults = read_faults();
-  c.stall = read_setting("AMPSIM_STALL");
-  c.offset = read_setting("AMPSIM_OFFSET");
-  c.midsweep = read_setting("AMPSIM_MIDSWEEP");
-  c.badpointer = read_setting("AMPSIM_BADPOINTER");
-  c.start = read_setting("AMPSIM_START");
-  const std::string paradigm = environment("AMPSIM_PARADIGM");
-  if (paradigm == "oddball")
-    c.oddball = true;
-  else if (!paradigm.empty() && paradigm != "off")
-    c.refusal = "AMPSIM_PARADIGM=" + paradigm + " is not a paradigm (oddball or off)";
-  const std::string seed = environment("AMPSIM_SEED");
-  if (!seed.empty()) {
-    const char* end = nullptr;
-    if (!parse_number(seed.c_str(), c.seed, &end) || *end != '\0')
-      c.refusal = "AMPSIM_SEED=" + seed + " is not a number";
-  }
-  c.log = environment("AMPSIM_LOG");
-  device().cfg = c;
-}
 
 void append_log(const std::string& path, const char* text) {
   if (path.empty()) return;
@@ -301,19 +222,48 @@ void log_line(const char* fmt, ...) {
   append_log(device().cfg.log, text);
 }
 
-// Counts the call and tells whether it is to fail.
+// Notes why a call fails, for AMPSIM_LAST_REFUSAL.
+void note_failure(const char* fmt, ...) AMPSIM_PRINTF_FORMAT;
+void note_failure(const char* fmt, ...) {
+  char text[512];
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  va_end(ap);
+  device().failure.set(text);
+}
+
+// Counts the call and tells whether it is to fail; a failing call notes the
+// fault that made it.
 bool count_and_check_fault(int call) {
   const long lifetime = ++device().lifetime_calls[call];
   const long in_connection = ++device().connection_calls[call];
   for (const Fault& f : device().cfg.faults) {
     if (f.call != call) continue;
-    if (f.connection == 0 && f.n == lifetime) return true;
-    if (f.connection != 0 && f.connection == device().connection && f.n == in_connection) return true;
+    if ((f.connection == 0 && f.n == lifetime) ||
+        (f.connection != 0 && f.connection == device().connection && f.n == in_connection)) {
+      note_failure("AMPSIM_FAIL=%s: injected failure", f.item.c_str());
+      return true;
+    }
   }
   return false;
 }
 
+bool applies(const Setting& s) { return ampsim::applies(s, device().connection); }
+
 // ---- The writer thread: no host calls, only the ring and the pointer. ----
+
+// What a writer thread works with.  Its buffers are allocated by the caller
+// that starts it: the thread itself never allocates.
+struct WriterJob {
+  uint32_t* ring;
+  int64_t ring_bytes;
+  int64_t pos;  // where the first data go
+  Generator gen;
+  uint64_t filler_bytes;
+  size_t mid_words;
+  std::vector<uint32_t> sweep, next;
+};
 
 // Writes count words from pos on and returns the position after them; a
 // position equal to the ring's length continues at 0.
@@ -330,39 +280,69 @@ int64_t write_words(uint32_t* ring, int64_t ring_bytes, int64_t pos, const uint3
   return pos;
 }
 
-void writer_main(uint32_t* ring, int64_t ring_bytes, int64_t pos, Generator gen, uint64_t filler_bytes,
-                 uint64_t midsweep_bytes) {
+bool stopping() { return device().stop.load(std::memory_order_acquire); }
+
+// Sweep k from the replayed file (false after its end) or the generator.
+bool make_sweep(const Generator& gen, uint64_t k, uint32_t* w) {
+  if (device().replaying) return replay_sweep(device().replay, k, w);
+  gen.sweep(k, w);
+  return true;
+}
+
+void write_sweeps(WriterJob& job) {
   Device& d = device();
-  std::vector<uint32_t> sweep(gen.channels), next(gen.channels);
-  while (!d.pointer_read.load(std::memory_order_acquire) && !d.stop.load(std::memory_order_acquire))
+  while (!d.pointer_read.load(std::memory_order_acquire) && !stopping())
     std::this_thread::sleep_for(std::chrono::microseconds(100));
-  if (filler_bytes > 0) {
-    std::vector<uint32_t> filler(static_cast<size_t>(filler_bytes / 4), 0x12345600u);
-    pos = write_words(ring, ring_bytes, pos, filler.data(), filler.size());
+  int64_t pos = job.pos;
+  if (job.filler_bytes > 0) {
+    // In pieces of a few kilobytes, the stop flag looked at between them.
+    uint32_t filler[1024];
+    for (uint32_t& w : filler) w = 0x12345600u;
+    for (uint64_t left = job.filler_bytes / 4; left > 0 && !stopping();) {
+      const size_t n = left < 1024 ? static_cast<size_t>(left) : 1024;
+      pos = write_words(job.ring, job.ring_bytes, pos, filler, n);
+      left -= n;
+    }
     d.pointer.store(static_cast<uint32_t>(pos), std::memory_order_release);
   }
-  size_t mid_words = static_cast<size_t>(midsweep_bytes / 4);
-  if (mid_words >= gen.channels) mid_words = gen.channels - 1;
+  const Generator& gen = job.gen;
   using clock = std::chrono::steady_clock;
   const clock::time_point t0 = clock::now();
   uint64_t written = 0;
-  while (!d.stop.load(std::memory_order_acquire)) {
+  while (!stopping()) {
     const double elapsed = std::chrono::duration<double>(clock::now() - t0).count();
     const uint64_t due = static_cast<uint64_t>(elapsed * static_cast<double>(gen.rate));
-    // At most a few milliseconds' worth per pass, so that a stop is prompt.
+    // At most a few milliseconds' worth per pass, and the stop flag looked
+    // at before every sweep: a sweep of the largest size takes about a
+    // millisecond to make, so a stop is prompt even when the writer cannot
+    // keep up with its rate.
     uint64_t batch = gen.rate / 200 + 1;
-    while (written < due && batch-- > 0) {
-      gen.sweep(written, sweep.data());
-      pos = write_words(ring, ring_bytes, pos, sweep.data(), sweep.size());
+    while (written < due && batch-- > 0 && !stopping() && !d.replay_ended.load(std::memory_order_relaxed)) {
+      if (!make_sweep(gen, written, job.sweep.data())) {
+        d.replay_ended.store(true, std::memory_order_release);
+        break;
+      }
+      pos = write_words(job.ring, job.ring_bytes, pos, job.sweep.data(), job.sweep.size());
       ++written;
       int64_t published = pos;
-      if (mid_words > 0) {
-        gen.sweep(written, next.data());
-        published = write_words(ring, ring_bytes, pos, next.data(), mid_words);
+      if (job.mid_words > 0 && make_sweep(gen, written, job.next.data())) {
+        published = write_words(job.ring, job.ring_bytes, pos, job.next.data(), job.mid_words);
       }
       d.pointer.store(static_cast<uint32_t>(published), std::memory_order_release);
     }
-    if (written >= due) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (written >= due || d.replay_ended.load(std::memory_order_relaxed)) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+}
+
+// Nothing the writer does is expected to throw; should it all the same, the
+// thread ends (the pointer stands still) and the reason is kept.
+void writer_main(WriterJob job) {
+  try {
+    write_sweeps(job);
+  } catch (const std::exception& e) {
+    note_failure("writer thread: %s", e.what());
+  } catch (...) {
+    note_failure("writer thread: unexpected exception");
   }
 }
 
@@ -377,18 +357,67 @@ void stop_writer() {
 void start_writer() {
   Device& d = device();
   if (d.writer.joinable() || !d.ring || (applies(d.cfg.stall) && d.cfg.stall.value != 0)) return;
-  Generator gen(d.cfg.channels, d.cfg.status, d.cfg.rate, d.cfg.oddball, d.cfg.seed);
-  const uint64_t filler = applies(d.cfg.offset) ? d.cfg.offset.value : 0;
-  const uint64_t mid = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
+  const uint64_t mid_bytes = applies(d.cfg.midsweep) ? d.cfg.midsweep.value : 0;
+  WriterJob job{d.ring,
+                d.ring_bytes,
+                d.start_pos,
+                Generator(d.cfg.channels, d.cfg.status, static_cast<double>(d.cfg.rate), d.cfg.oddball, d.cfg.seed),
+                applies(d.cfg.offset) ? d.cfg.offset.value : 0,
+                static_cast<size_t>(mid_bytes / 4 < d.cfg.channels ? mid_bytes / 4 : d.cfg.channels - 1),
+                std::vector<uint32_t>(d.cfg.channels),
+                std::vector<uint32_t>(d.cfg.channels)};
   d.pointer_read.store(false, std::memory_order_release);
-  d.writer = std::thread(writer_main, d.ring, d.ring_bytes, d.start_pos, gen, filler, mid);
+  d.replay_ended.store(false, std::memory_order_release);
+  d.writer = std::thread(writer_main, std::move(job));
+}
+
+// ---- The device and its exports. ----
+
+// AMPSIM_REPLAY: the file's layout, status word and rate replace the
+// configured ones, or the open is refused with the file's reason.
+void open_replay(Device& d) {
+  d.replaying = false;
+  const std::string path = environment("AMPSIM_REPLAY");
+  if (path.empty() || !d.cfg.refusal.empty()) return;
+  std::string reason;
+  if (!replay_open(d.replay, path, environment("AMPSIM_REPLAY_LOOP") == "1", reason)) {
+    d.cfg.refusal = reason;
+    return;
+  }
+  d.replaying = true;
+  d.cfg.status = d.replay.status;
+  d.cfg.rate = d.replay.rate;
+  d.cfg.channels = d.replay.layout.total;
 }
 
 bool valid(void* handle) { return handle == &device() && device().open; }
 
+// Runs the body of an export: an exception never leaves the library.  The
+// call then fails with `failed`, its reason kept and printed, and logged as
+// "<label> fail".
+template <class Result, class Body>
+Result guarded(const char* label, Result failed, Body body) noexcept {
+  const char* what = "unexpected exception";
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    what = "out of memory";
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  note_failure("%s: %s", label, what);
+  std::fprintf(stderr, "ampsim: %s: %s; the call fails.\n", label, what);
+  log_line("%s fail", label);
+  return failed;
+}
+
 // Loading the library constructs the one device, unloading destroys it.
 Device::Device() {
-  cfg.log = environment("AMPSIM_LOG");
+  try {
+    cfg.log = environment("AMPSIM_LOG");
+  } catch (...) {
+  }
   append_log(cfg.log, "load");
 }
 
@@ -397,7 +426,11 @@ Device::Device() {
 Device::~Device() {
   if (writer.joinable()) {
     stop.store(true);
-    writer.join();
+    try {
+      writer.join();
+    } catch (...) {
+      writer.detach();
+    }
   }
   append_log(cfg.log, "unload");
 }
@@ -409,91 +442,117 @@ Device& device() { return g_device; }
 }  // namespace
 
 AMPSIM_EXPORT void* OPEN_DRIVER_ASYNC(void) {
-  read_config();
-  if (!device().cfg.refusal.empty()) std::fprintf(stderr, "ampsim: %s; the driver does not open.\n", device().cfg.refusal.c_str());
-  if (count_and_check_fault(OPEN) || device().open || !device().cfg.refusal.empty()) {
-    log_line("OPEN_DRIVER_ASYNC fail");
-    return nullptr;
-  }
-  Device& d = device();
-  d.open = true;
-  ++d.connection;
-  for (long& c : d.connection_calls) c = 0;
-  d.connection_calls[OPEN] = 1;
-  d.read_pointer_logged = false;
-  d.ring = nullptr;
-  d.ring_bytes = 0;
-  d.pointer.store(0);
-  log_line("OPEN_DRIVER_ASYNC ok");
-  return &d;
+  return guarded<void*>("OPEN_DRIVER_ASYNC", nullptr, []() -> void* {
+    Device& d = device();
+    d.cfg = read_config();
+    open_replay(d);
+    const std::string& refusal = d.cfg.refusal;
+    if (!refusal.empty()) std::fprintf(stderr, "ampsim: %s; the driver does not open.\n", refusal.c_str());
+    const bool injected = count_and_check_fault(OPEN);
+    if (injected || d.open || !refusal.empty()) {
+      if (!refusal.empty())
+        note_failure("%s", refusal.c_str());
+      else if (!injected)
+        note_failure("OPEN_DRIVER_ASYNC: the amplifier has a connection open already (one at a time)");
+      log_line("OPEN_DRIVER_ASYNC fail");
+      return nullptr;
+    }
+    d.open = true;
+    ++d.connection;
+    for (long& c : d.connection_calls) c = 0;
+    d.connection_calls[OPEN] = 1;
+    d.read_pointer_logged = false;
+    d.ring = nullptr;
+    d.ring_bytes = 0;
+    d.pointer.store(0);
+    d.failure.clear();
+    log_line("OPEN_DRIVER_ASYNC ok");
+    return &d;
+  });
 }
 
 AMPSIM_EXPORT int USB_WRITE(void* handle, const unsigned char* message) {
   if (!valid(handle) || !message) return 0;
   const bool enable = message[0] == 0xFF;
-  const char* kind = enable ? "enable" : "disable";
-  if (count_and_check_fault(WRITE)) {
-    log_line("USB_WRITE %s fail", kind);
-    return 0;
-  }
-  if (enable)
-    start_writer();
-  else
-    stop_writer();
-  log_line("USB_WRITE %s ok", kind);
-  return 1;
+  const char* label = enable ? "USB_WRITE enable" : "USB_WRITE disable";
+  return guarded(label, 0, [&] {
+    if (count_and_check_fault(WRITE)) {
+      log_line("%s fail", label);
+      return 0;
+    }
+    if (enable)
+      start_writer();
+    else
+      stop_writer();
+    log_line("%s ok", label);
+    return 1;
+  });
 }
 
 AMPSIM_EXPORT int READ_MULTIPLE_SWEEPS(void* handle, unsigned char* ring, int bytes) {
   if (!valid(handle)) return 0;
-  if (count_and_check_fault(READ_SWEEPS)) {
-    log_line("READ_MULTIPLE_SWEEPS fail");
-    return 0;
-  }
-  Device& d = device();
-  stop_writer();
-  d.ring = reinterpret_cast<uint32_t*>(ring);
-  d.ring_bytes = bytes > 0 ? bytes - bytes % 4 : 0;
-  if (d.ring_bytes == 0) d.ring = nullptr;
-  int64_t start = applies(d.cfg.start) ? static_cast<int64_t>(d.cfg.start.value) : 0;
-  start -= start % 4;
-  if (start > d.ring_bytes) start = d.ring_bytes;
-  d.start_pos = start;
-  d.pointer.store(static_cast<uint32_t>(start), std::memory_order_release);
-  log_line("READ_MULTIPLE_SWEEPS %d", bytes);
-  return 1;
+  return guarded("READ_MULTIPLE_SWEEPS", 0, [&] {
+    if (count_and_check_fault(READ_SWEEPS)) {
+      log_line("READ_MULTIPLE_SWEEPS fail");
+      return 0;
+    }
+    Device& d = device();
+    stop_writer();
+    d.ring = reinterpret_cast<uint32_t*>(ring);
+    d.ring_bytes = bytes > 0 ? bytes - bytes % 4 : 0;
+    if (d.ring_bytes == 0) d.ring = nullptr;
+    // The setting is at most MAX_RING_BYTES: a position from 0 to the ring's
+    // end.
+    int64_t start = applies(d.cfg.start) ? static_cast<int64_t>(d.cfg.start.value) : 0;
+    start -= start % 4;
+    if (start > d.ring_bytes) start = d.ring_bytes;
+    d.start_pos = start;
+    d.pointer.store(static_cast<uint32_t>(start), std::memory_order_release);
+    log_line("READ_MULTIPLE_SWEEPS %d", bytes);
+    return 1;
+  });
 }
 
 AMPSIM_EXPORT int READ_POINTER(void* handle, unsigned* pointer) {
   if (!valid(handle) || !pointer) return 0;
-  Device& d = device();
-  if (count_and_check_fault(READ_POINTER_CALL)) {
-    log_line("READ_POINTER fail");
-    return 0;
-  }
-  const uint32_t value = applies(d.cfg.badpointer) ? static_cast<uint32_t>(d.cfg.badpointer.value)
-                                                   : d.pointer.load(std::memory_order_acquire);
-  std::memcpy(pointer, &value, 4);
-  d.pointer_read.store(true, std::memory_order_release);
-  if (!d.read_pointer_logged) {
-    d.read_pointer_logged = true;
-    log_line("READ_POINTER ok");
-  }
-  return 1;
+  return guarded("READ_POINTER", 0, [&] {
+    Device& d = device();
+    if (count_and_check_fault(READ_POINTER_CALL)) {
+      log_line("READ_POINTER fail");
+      return 0;
+    }
+    const uint32_t value = applies(d.cfg.badpointer) ? static_cast<uint32_t>(d.cfg.badpointer.value)
+                                                     : d.pointer.load(std::memory_order_acquire);
+    std::memcpy(pointer, &value, 4);
+    d.pointer_read.store(true, std::memory_order_release);
+    if (!d.read_pointer_logged) {
+      d.read_pointer_logged = true;
+      log_line("READ_POINTER ok");
+    }
+    return 1;
+  });
 }
 
 AMPSIM_EXPORT int CLOSE_DRIVER_ASYNC(void* handle) {
   if (!valid(handle)) return 0;
-  Device& d = device();
-  // The connection ends even when the close reports a failure: the writer
-  // must never outlive it.
-  stop_writer();
-  d.open = false;
-  d.ring = nullptr;
-  if (count_and_check_fault(CLOSE)) {
-    log_line("CLOSE_DRIVER_ASYNC fail");
-    return 0;
-  }
-  log_line("CLOSE_DRIVER_ASYNC ok");
-  return 1;
+  return guarded("CLOSE_DRIVER_ASYNC", 0, [] {
+    Device& d = device();
+    // The connection ends even when the close reports a failure: the writer
+    // must never outlive it.
+    stop_writer();
+    d.open = false;
+    d.ring = nullptr;
+    if (count_and_check_fault(CLOSE)) {
+      log_line("CLOSE_DRIVER_ASYNC fail");
+      return 0;
+    }
+    log_line("CLOSE_DRIVER_ASYNC ok");
+    return 1;
+  });
 }
+
+AMPSIM_EXPORT int32_t AMPSIM_LAST_REFUSAL(char* text, int32_t bytes) { return device().failure.copy(text, bytes); }
+
+// 1 when the replayed file (AMPSIM_REPLAY) has ended and the pointer stands
+// still, 0 otherwise.
+AMPSIM_EXPORT int32_t AMPSIM_REPLAY_ENDED(void) { return device().replay_ended.load(std::memory_order_acquire) ? 1 : 0; }

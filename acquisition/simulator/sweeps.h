@@ -16,7 +16,11 @@
 //                  22 Hz beta rhythm, 50 Hz line pickup and noise; with the
 //                  oddball paradigm, plus the evoked responses on words 2 to
 //                  33 (the first 32 EEG channels)
-//   word C-1       a running sweep counter (unshifted, from 0)
+//   word C-1       the sweep counter: the sweep's index modulo 2^24 in the
+//                  sample bits (shifted left by 8, low byte 0), so that a
+//                  24-bit file keeps all of it and a recording proves its
+//                  own continuity in any reader; it wraps to 0 after
+//                  16777216 sweeps (17 minutes at 16384 Hz)
 //
 // The oddball responses, in microvolts at the centre of the channel block
 // (half of it at the block's edges):
@@ -189,7 +193,7 @@ struct Generator {
       if (oddball && block < RESPONSE_CHANNELS) v += static_cast<int32_t>(std::lround(evoked * weight[block]));
       w[ch] = static_cast<uint32_t>(v) << 8;
     }
-    w[channels - 1] = static_cast<uint32_t>(k);
+    w[channels - 1] = static_cast<uint32_t>(k) << 8;  // (k mod 2^24) in the sample bits
   }
 };
 

@@ -15,17 +15,24 @@ namespace {
 using acquisition::RING_SWEEPS;
 using standin::Array;
 
-// The driver pointer the next READ_POINTER reports, and whether it succeeds.
+// The driver pointer the next READ_POINTER reports, and whether it succeeds;
+// g_moves_to, when set, is where the pointer has moved by the next read (the
+// driver writing while a fetch copies).
 uint32_t g_pointer = 0;
 int32_t g_read_ok = 1;
 int g_reads = 0;
 void* g_handle_seen = nullptr;
+std::vector<uint32_t> g_moves_to;
 
 int32_t fake_read_pointer(void* handle, uint32_t* pointer) {
   ++g_reads;
   g_handle_seen = handle;
   if (!g_read_ok) return 0;
   *pointer = g_pointer;
+  if (!g_moves_to.empty()) {
+    g_pointer = g_moves_to.front();
+    g_moves_to.erase(g_moves_to.begin());
+  }
   return 1;
 }
 
@@ -46,6 +53,7 @@ struct FakeSession {
     g_pointer = 0;
     g_read_ok = 1;
     g_reads = 0;
+    g_moves_to.clear();
     record.library = reinterpret_cast<void*>(77);
     record.handle = reinterpret_cast<void*>(0x1234);
     record.driver.read_pointer = fake_read_pointer;
@@ -154,6 +162,39 @@ TEST(AcqFetch, FailedPointerReadWarnsAndKeepsLastPointer) {
   ASSERT_EQ(r.warnings.size(), 1u);
   EXPECT_EQ(r.warnings[0].id, "BioSemi:ReadProblem");
   EXPECT_EQ(r.warnings[0].text, "Reading the updated buffer pointer gave an error.");
+}
+
+TEST(AcqFetch, NeverHandsOutASweepTheDriverOverwroteAndALossMovesTheSessionOn) {
+  FakeSession s;
+  // Two sweeps short of a whole ring to copy; while the result is made the
+  // driver writes 7 more, which go round into the 5 oldest: those are left
+  // out, and the warning counts them exactly.
+  g_pointer = R - 2 * S;
+  g_moves_to = {5 * S};
+  auto r = s.fetch(0);
+  expect_fetch(r, RING_SWEEPS - 2 - 5, R - 2 * S, sweeps_from(5, RING_SWEEPS - 7));
+  ASSERT_EQ(r.warnings.size(), 1u);
+  EXPECT_EQ(r.warnings[0].id, "acq_fetch:dataLost");
+  EXPECT_EQ(r.warnings[0].text.rfind("5 sweeps (", 0), 0u) << r.warnings[0].text;
+  // Nothing reached: the whole copy stands, no warning.
+  g_pointer = 9 * S;
+  g_moves_to = {9 * S + 3 * S};
+  r = s.fetch(R - 2 * S);
+  expect_fetch(r, 11, 9 * S, sweeps_from(RING_SWEEPS - 2, 11));
+  EXPECT_TRUE(r.warnings.empty());
+
+  // A lab that stops on loss: the late fetch's warning is an error, and the
+  // fetches after it are not late again.
+  acquisition::note_fetch(s.record.ring, 0);
+  g_pointer = 20 * S;
+  standin::warnings_as_errors(true);
+  r = s.fetch(9 * S);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error_id, "acq_fetch:dataLost");
+  g_pointer = 30 * S;
+  r = s.fetch(9 * S);
+  standin::warnings_as_errors(false);
+  expect_fetch(r, 21, 30 * S, sweeps_from(9, 21));
 }
 
 TEST(AcqFetch, ArgumentMessages) {

@@ -22,6 +22,7 @@
 
 #include "acquisition/driver.h"
 #include "acquisition/tests/simulator.h"
+#include "host/dynlib.h"
 #include "host/standin/standin.h"
 
 namespace {
@@ -78,7 +79,7 @@ TEST_F(Simulator, HappyPathGivesTheSessionAndStopReleasesIt) {
   for (int32_t j = 0; j < n; ++j) {
     EXPECT_EQ(words[j * 282], -256);
     EXPECT_EQ(static_cast<uint32_t>(words[j * 282 + 1]) & 0xFF000000u, 0x88000000u);
-    EXPECT_EQ(words[j * 282 + 281], j);
+    EXPECT_EQ(words[j * 282 + 281], j << 8);  // the sweep counter
   }
 
   auto t = stop(s, 1);  // an output requested: none is filled
@@ -160,6 +161,24 @@ TEST_F(Simulator, EveryFailureReleasesInOrderAndRaisesItsMessage) {
     EXPECT_EQ(log(), row.log);
     EXPECT_LT(heap_in_use() - heap_before, RING_LEFT_BEHIND);
   }
+}
+
+// The simulator's reason for refusing an open outlives the failed start for
+// a caller that holds its own reference to the library (the start unloads
+// only its own).
+TEST_F(Simulator, TheReasonOfARefusedOpenOutlivesTheStart) {
+  void* library = acquisition::load_library(LIBRARY);
+  ASSERT_NE(library, nullptr);
+  const auto last_refusal =
+      reinterpret_cast<int32_t (*)(char*, int32_t)>(acquisition::find_export(library, "AMPSIM_LAST_REFUSAL"));
+  ASSERT_NE(last_refusal, nullptr);
+  set("AMPSIM_PARADIGM", "Oddball");
+  auto r = start();
+  EXPECT_EQ(r.error_text, "Could not open connection to BioSemi driver.");
+  char text[100];
+  last_refusal(text, sizeof text);
+  EXPECT_STREQ(text, "AMPSIM_PARADIGM=Oddball is not a paradigm (oddball or off)");
+  acquisition::unload_library(library);
 }
 
 TEST_F(Simulator, SpeedModeErrorComesAfterTheStatusLines) {
@@ -342,7 +361,7 @@ void fetch_without_loss(const standin::Result& s, double seconds, int min_wraps)
       auto words = standin::int32s(f.out(0));
       for (size_t j = 0; j < n; ++j) {
         ASSERT_EQ(words[j * channels], -256) << "sweep " << expected;
-        ASSERT_EQ(static_cast<uint32_t>(words[j * channels + channels - 1]), static_cast<uint32_t>(expected));
+        ASSERT_EQ(static_cast<uint32_t>(words[j * channels + channels - 1]), static_cast<uint32_t>(expected) << 8);
         ++expected;
       }
     }

@@ -83,6 +83,11 @@ standin::Result stop(const standin::Result& s, int nlhs = 0) {
 
 int32_t int32_out(const standin::Result& r, size_t k) { return standin::int32s(r.out(k))[0]; }
 
+// The simulator's sweep counter from its word (the last channel): the
+// sweep's index modulo 2^24, in the upper three bytes.
+constexpr uint32_t COUNTER_MODULUS = 1u << 24;
+inline uint32_t sweep_counter(int32_t word) { return static_cast<uint32_t>(word) >> 8; }
+
 // Bytes in use on the main heap (large blocks included); the rings are
 // megabytes, so a ring left behind shows plainly.
 long heap_in_use() {

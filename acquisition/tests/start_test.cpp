@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ struct FakeDriver {
   int64_t ring_bytes = 0;
   int64_t pointer = 0;
   bool streaming = false;
+  bool raise = false;  // a failing call throws instead of returning its failure
 };
 FakeDriver g;
 int g_handle_token;  // the fake handle's address
@@ -47,6 +49,7 @@ void print_event(const char* text) { g.events.push_back(text); }
 void* fake_open() {
   if (g.fail_call == "OPEN" && ++g.calls_open == g.fail_at) {
     g.events.push_back("OPEN fail");
+    if (g.raise) throw std::runtime_error("driver");
     return nullptr;
   }
   ++g.connection;
@@ -61,6 +64,7 @@ int32_t fake_usb_write(void* handle, const unsigned char* message) {
   for (int k = 1; k < 64; ++k) EXPECT_EQ(message[k], 0);
   if (g.fail_call == "USB_WRITE" && ++g.calls_write == g.fail_at) {
     g.events.push_back("USB_WRITE " + kind + " fail");
+    if (g.raise) throw std::runtime_error("driver");
     return 0;
   }
   g.streaming = kind == "enable";
@@ -81,6 +85,7 @@ int32_t fake_read_pointer(void*, uint32_t* pointer) {
   ++g.reads;
   if (g.connection == g.fail_read_connection && g.reads == g.fail_read_at) {
     g.events.push_back("READ_POINTER fail");
+    if (g.raise) throw std::runtime_error("driver");
     return 0;
   }
   if (g.reads == 1) g.events.push_back("READ_POINTER");
@@ -103,6 +108,7 @@ int32_t fake_close(void* handle) {
   EXPECT_EQ(handle, &g_handle_token);
   if (g.fail_call == "CLOSE" && ++g.calls_close == g.fail_at) {
     g.events.push_back("CLOSE fail");
+    if (g.raise) throw std::runtime_error("driver");
     return 0;
   }
   g.events.push_back("CLOSE");
@@ -239,14 +245,19 @@ TEST(StartProtocol, EveryFailureReturnsItsMessageAndReleasesWhatIsHeld) {
       {"6.11 format", [] { g.sweep_words = 100; }, "Sync signal did not show up at the expected position.",
        "Verifying channel format...\n", D_C},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    g = FakeDriver();
-    row.setup();
-    const Outcome o = run_start();
-    EXPECT_EQ(o.message, row.message);
-    EXPECT_EQ(last_printed(o.events), row.last_line);
-    EXPECT_EQ(after_marker(o.events), row.released);
+  // A driver whose failing call throws instead (a C++ driver letting an
+  // exception out) fails the same way and gets the same releases.
+  for (const bool raise : {false, true}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.what) + (raise ? " (throws)" : ""));
+      g = FakeDriver();
+      g.raise = raise;
+      row.setup();
+      const Outcome o = run_start();
+      EXPECT_EQ(o.message, row.message);
+      EXPECT_EQ(last_printed(o.events), row.last_line);
+      EXPECT_EQ(after_marker(o.events), row.released);
+    }
   }
 }
 

@@ -60,8 +60,8 @@ while (toc(t0) < 1.2 || wraps < 2) && toc(t0) < 20
   else
     assert(rows(data), channels);
     assert(all(data(1, :) == -256));
-    counter = double(typecast(data(end, :), 'uint32'));
-    assert(counter, expected + (0:columns(data) - 1));
+    counter = double(typecast(data(end, :), 'uint32'));   % the sweep's index mod 2^24, in the upper three bytes
+    assert(counter, mod(expected + (0:columns(data) - 1), 2^24) * 256);
     expected += columns(data);
   end
   ptr = next;

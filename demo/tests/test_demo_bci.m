@@ -3,7 +3,7 @@
 % session stopped and the simulator's settings put back, also when the demo
 % fails after the start.
 folder = tempname();
-out = evalc("r = demo_bci('train_seconds', 12, 'online_seconds', 3, 'figures', folder);");
+out = evalc("r = demo_bci('train_seconds', 12, 'online_seconds', 3, 'figures', folder, 'recordings', folder);");
 line = regexp(out, 'bci: heldout=(\S+) online=(\S+) kernel=(\S+) lost=(\S+) epochs=(\S+) seconds=(\S+)\n', 'tokens', 'once');
 if isempty(line) || r.lost ~= 0 || ~(r.heldout > 0.6 && r.online > 0.6 && r.kernel > 0.6) || r.epochs < 12
   printf('%s', out);
@@ -13,6 +13,12 @@ assert(str2double(line(:)'), [r.heldout, r.online, r.kernel, r.lost, r.epochs, r
 assert(numel(r.figures), 3);
 assert(all(cellfun(@(f) exist(f, 'file') == 2, r.figures)));
 assert(isempty(getenv('AMPSIM_PARADIGM')) && isempty(getenv('AMPSIM_SEED')));
+% The recording holds the whole session: as many sweeps as were read, and
+% the closing line says so.
+assert(r.recording, fullfile(folder, 'demo_bci.bdf'));
+recorded = regexp(out, 'Recorded (\d+) sweeps \(\S+ s\) to \S+demo_bci.bdf, 0 lost.', 'tokens', 'once');
+assert(! isempty(recorded), out);
+assert(dir(r.recording).bytes > 0);
 confirm_recursive_rmdir(false, 'local');
 rmdir(folder, 's');
 

@@ -61,6 +61,7 @@ EEGMEX_STANDIN_API mxArray *mxCreateUninitNumericMatrix(mwSize m, mwSize n, mxCl
 EEGMEX_STANDIN_API mxArray *mxCreateNumericArray(mwSize ndim, const mwSize *dims, mxClassID cls,
                                                  mxComplexity flag);
 EEGMEX_STANDIN_API mxArray *mxCreateLogicalMatrix(mwSize m, mwSize n);
+EEGMEX_STANDIN_API mxArray *mxCreateLogicalScalar(bool value);
 EEGMEX_STANDIN_API mxArray *mxCreateString(const char *text);
 EEGMEX_STANDIN_API mxArray *mxCreateCharArray(mwSize ndim, const mwSize *dims);
 EEGMEX_STANDIN_API mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char **names);

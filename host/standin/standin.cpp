@@ -262,6 +262,12 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID cls, mx
 
 mxArray* mxCreateLogicalMatrix(mwSize m, mwSize n) { return make_numeric({m, n}, mxLOGICAL_CLASS, mxREAL); }
 
+mxArray* mxCreateLogicalScalar(bool value) {
+  mxArray* a = make_numeric({1, 1}, mxLOGICAL_CLASS, mxREAL);
+  *static_cast<mxLogical*>(mxGetData(a)) = value;
+  return a;
+}
+
 mxArray* mxCreateCharArray(mwSize ndim, const mwSize* dims) {
   return make_numeric(std::vector<mwSize>(dims, dims + ndim), mxCHAR_CLASS, mxREAL);
 }

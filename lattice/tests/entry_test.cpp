@@ -129,6 +129,23 @@ TEST(FrontierEntry, BadInput) {
   EXPECT_EQ(r.error_text, "bounds has 1 entries but 2 are needed (one per active dimension of index_set).");
 }
 
+// A set written from 0 is refused: it got a plausible but wrong list (the
+// closure test skips coordinates of 1 and below, the unit points are
+// 1-based).  lattice_extend only compares, so it still takes any base.
+TEST(FrontierEntry, ZeroBasedPointsAreRefused) {
+  const std::vector<int32_t> from_zero{0, 0, 1, 0, 0, 1};   // (0,0), (1,0), (0,1)
+  for (const char* f : {"lattice_frontier", "lattice_frontier_full"}) {
+    auto r = standin::call(f, 1, args(standin::int32(2, 3, from_zero), standin::int32(1, 2, {9, 9})));
+    eegtest::expect_error(r, std::string(f) + ":badCoordinate");
+    EXPECT_EQ(r.error_text, "index_set holds 0 in row 1 of column 1: coordinates are 1-based (at least 1).");
+    expect_error(f, std::string(f) + ":badCoordinate",
+                 args(standin::int32(2, 3, {1, 1, 2, 1, 1, -4}), standin::int32(1, 2, {9, 9})));
+  }
+  auto steps = ok_call("lattice_extend", 1,
+                       args(standin::int32(2, 1, {1, 1}), standin::int32(2, 1, {0, 0}), standin::int32(1, 2, {2, 2})));
+  EXPECT_EQ(standin::doubles(steps.out(0)), (std::vector<double>{1, 0, 0, 1}));
+}
+
 TEST(ExtendEntry, OutputsAndBadInput) {
   auto r = ok_call("lattice_extend", 1,
                    args(standin::int32(2, 1, {2, 2}), standin::int32(2, 1, {1, 1}), standin::int32(1, 2, {3, 3})));

@@ -7,6 +7,7 @@
 
 #include "host/standin/standin.h"
 #include "linmodel/scoring.h"
+#include "linmodel/tests/model_struct.h"
 #include "testing/test_util.h"
 
 namespace {
@@ -160,17 +161,7 @@ TEST(LoadInstance, CapEndsTheWalkAndBiasFollows) {
 
 // ---- the entry through the stand-in host ----
 
-Array model_struct(double solver, double nr_class, double nr_feature, double bias, std::vector<double> labels,
-                   std::vector<double> w) {
-  Array s = standin::empty_struct_array({"Parameters", "nr_class", "nr_feature", "bias", "Label", "w"});
-  standin::set_field(s.get(), "Parameters", standin::real(1, 1, {solver}));
-  standin::set_field(s.get(), "nr_class", standin::scalar(nr_class));
-  standin::set_field(s.get(), "nr_feature", standin::scalar(nr_feature));
-  standin::set_field(s.get(), "bias", standin::scalar(bias));
-  standin::set_field(s.get(), "Label", standin::real(labels.size(), 1, labels));
-  standin::set_field(s.get(), "w", standin::real(1, w.size(), w));
-  return s;
-}
+using linmodel_test::model_struct;
 
 // Dense rows -> sparse matrix (m x n), zero entries left out.
 Array sparse_rows(size_t m, size_t n, const std::vector<double>& row_major) {

@@ -5,75 +5,12 @@
 % probabilities must equal liblinear-predict's output.
 1;
 
-function [y, X] = read_data(file)
-  lines = strsplit(strtrim(fileread(file)), "\n");
-  n = numel(lines);
-  y = zeros(n, 1);
-  r = cell(n, 1); c = cell(n, 1); v = cell(n, 1);
-  for i = 1:n
-    t = sscanf(strrep(lines{i}, ':', ' '), '%f');
-    y(i) = t(1);
-    c{i} = t(2:2:end);
-    v{i} = t(3:2:end);
-    r{i} = repmat(i, numel(c{i}), 1);
-  end
-  c = vertcat(c{:});
-  X = sparse(vertcat(r{:}), c, vertcat(v{:}), n, max(c));
-end
+addpath(getenv('LINMODEL_TESTS'));   % the lm_* helpers
 
-function write_data(file, y, X)
-  fid = fopen(file, 'w');
-  Xt = X';
-  for i = 1:numel(y)
-    [idx, ~, val] = find(Xt(:, i));
-    fprintf(fid, '%.17g', y(i));
-    fprintf(fid, ' %d:%.17g', [idx'; val']);
-    fprintf(fid, '\n');
-  end
-  fclose(fid);
-end
-
-function out = run_tool(cmd)
-  [status, out] = system(cmd);
-  if status ~= 0
-    error('test:tool', 'command failed (%d): %s\n%s', status, cmd, out);
-  end
-end
-
-function [labels, probs, header] = read_predictions(file, with_probs)
-  lines = strsplit(strtrim(fileread(file)), "\n");
-  header = [];
-  if with_probs
-    header = sscanf(lines{1}(8:end), '%f')';
-    lines = lines(2:end);
-  end
-  labels = cellfun(@(s) sscanf(s, '%f', 1), lines)';
-  probs = {};
-  if with_probs
-    probs = cellfun(@(s) strsplit(strtrim(regexprep(s, '^\S+\s*', '')), ' '), lines, 'UniformOutput', false);
-    probs = vertcat(probs{:});
-  end
-end
-
-build = getenv('EEGMEX_BUILD_DIR');
-train = getenv('LIBLINEAR_TRAIN');
-predict = getenv('LIBLINEAR_PREDICT');
-heart = getenv('LIBLINEAR_HEART_SCALE');
-assert(~isempty(build) && ~isempty(train) && ~isempty(predict));
-work = fullfile(build, 'linmodel_data');
-if ~exist(work, 'dir')
-  mkdir(work);
-end
+[work, train, predict] = lm_tools('linmodel_data');
 
 % Data set 1: liblinear's example, whole set for training and testing.
-heart_file = fullfile(work, 'heart_scale');
-if isempty(heart)
-  printf('heart_scale not installed: comparing on the generated data set only\n');
-elseif numel(heart) > 3 && strcmp(heart(end-2:end), '.gz')
-  run_tool(sprintf('gzip -dc "%s" > "%s"', heart, heart_file));
-else
-  copyfile(heart, heart_file);
-end
+heart = lm_heart_scale(work);
 
 % Data set 2: four classes with labels 3, 7, -2, 5 around seeded centres; the
 % training part uses features 1..10 only, the test part 12 features, so that
@@ -87,8 +24,8 @@ D = centres(k, :) + randn(n_train + n_test, 12);
 D(rand(size(D)) < 0.3) = 0;
 D(1:n_train, 11:12) = 0;
 y_all = classes(k)';
-write_data(fullfile(work, 'multi_train'), y_all(1:n_train), sparse(D(1:n_train, :)));
-write_data(fullfile(work, 'multi_test'), y_all(n_train+1:end), sparse(D(n_train+1:end, :)));
+lm_write_data(fullfile(work, 'multi_train'), y_all(1:n_train), sparse(D(1:n_train, :)));
+lm_write_data(fullfile(work, 'multi_test'), y_all(n_train+1:end), sparse(D(n_train+1:end, :)));
 
 sets = {{'multi_train', 'multi_test'}};
 if ~isempty(heart)
@@ -98,11 +35,11 @@ compared = 0;
 for s = 1:numel(sets)
   train_file = fullfile(work, sets{s}{1});
   test_file = fullfile(work, sets{s}{2});
-  [y, X] = read_data(test_file);
+  [y, X] = lm_read_data(test_file);
   for solver = 0:7
     for bias = [-1 1]
       model_file = fullfile(work, sprintf('%s_s%d_B%d.model', sets{s}{1}, solver, bias));
-      run_tool(sprintf('"%s" -s %d -B %d -q "%s" "%s"', train, solver, bias, train_file, model_file));
+      lm_run_tool(sprintf('"%s" -s %d -B %d -q "%s" "%s"', train, solver, bias, train_file, model_file));
       model = linmodel_read(model_file);
       assert(fieldnames(model)', {'Parameters', 'nr_class', 'nr_feature', 'bias', 'Label', 'w'});
       assert(model.Parameters, solver);
@@ -110,8 +47,8 @@ for s = 1:numel(sets)
 
       for b = 0:double(any(solver == [0 6 7]))
         pred_file = [model_file '.out'];
-        line = run_tool(sprintf('"%s" -b %d "%s" "%s" "%s"', predict, b, test_file, model_file, pred_file));
-        [labels, probs, header] = read_predictions(pred_file, b == 1);
+        line = lm_run_tool(sprintf('"%s" -b %d "%s" "%s" "%s"', predict, b, test_file, model_file, pred_file));
+        [labels, probs, header] = lm_read_predictions(pred_file, b == 1);
         printed = evalc('[pl, acc, vals] = linmodel_score(y, X, model, sprintf(''-b %d'', b));');
         what = sprintf('%s solver %d bias %d -b %d', sets{s}{1}, solver, bias, b);
         assert(strcmp(printed, line), sprintf('%s: printed "%s", liblinear-predict "%s"', what, printed, line));
@@ -147,7 +84,7 @@ assert(compared, numel(sets) * (16 + 6));
 
 % Messages and empty outputs.
 model = linmodel_read(fullfile(work, 'multi_train_s2_B1.model'));
-[y, X] = read_data(fullfile(work, 'multi_test'));
+[y, X] = lm_read_data(fullfile(work, 'multi_test'));
 usage = ['Usage: [predicted_label, accuracy, decision_values/prob_estimates] = predict(testing_label_vector, ' ...
          'testing_instance_matrix, model, ''liblinear_options'',''col'')' "\n" 'liblinear_options:' "\n" ...
          '-b probability_estimates: whether to predict probability estimates, 0 or 1 (default 0)' "\n" 'col:' ...
@@ -208,15 +145,21 @@ assert_error(@() linmodel_score(sparse(y), X, model), 'linmodel_score:sparseLabe
 assert_error(@() linmodel_score(y, X, model, repmat('x', 1, 2048)), 'linmodel_score:optionTooLong');
 assert_error(@() linmodel_score(y, X, model, 5), 'linmodel_score:optionNotText');
 assert_error(@() linmodel_read(fullfile(work, 'no_such_file')), 'linmodel_read:cannotOpen');
+try
+  [a, b] = linmodel_read(fullfile(work, 'multi_train_s2_B1.model'));
+  error('test:noError', 'a second output was accepted');
+catch err
+  assert(err.identifier, 'linmodel_read:nargout');
+end
 assert_error(@() linmodel_read(fullfile(work, 'multi_test')), 'linmodel_read:incomplete');
 % A regression model has no class labels; a model file cut short misses weights.
-run_tool(sprintf('"%s" -s 11 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'svr.model')));
+lm_run_tool(sprintf('"%s" -s 11 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'svr.model')));
 assert_error(@() linmodel_read(fullfile(work, 'svr.model')), 'linmodel_read:unknownSolver');
 text = fileread(fullfile(work, 'multi_train_s4_B1.model'));
 fid = fopen(fullfile(work, 'cut.model'), 'w'); fputs(fid, text(1:end-30)); fclose(fid);
 assert_error(@() linmodel_read(fullfile(work, 'cut.model')), 'linmodel_read:badWeights');
 % A fractional bias is read as stored, with a warning that scoring truncates it.
-run_tool(sprintf('"%s" -s 2 -B 0.5 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'half.model')));
+lm_run_tool(sprintf('"%s" -s 2 -B 0.5 -q "%s" "%s"', train, fullfile(work, 'multi_train'), fullfile(work, 'half.model')));
 lastwarn('');
 half = linmodel_read(fullfile(work, 'half.model'));
 [~, id] = lastwarn();

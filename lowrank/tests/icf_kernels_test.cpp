@@ -370,10 +370,13 @@ TEST(IcfOrthoEntry, ExampleTruncationAndBadInput) {
   EXPECT_EQ(standin::doubles(r.out(1)), (std::vector<double>{0, 1}));
   auto frac = call(2.7, 0);
   EXPECT_EQ(standin::doubles(frac.out(0)), standin::doubles(r.out(0)));
-  // A column is read as one sample.
+  // A column's values are samples as a row's are (it was read as one sample,
+  // without an error); a matrix is refused.
   auto col = call(2, 0, standin::real(2, 1, {0, 1}));
   ASSERT_TRUE(col.ok);
-  EXPECT_EQ(mxGetM(col.out(0)), 1u);
+  EXPECT_EQ(standin::doubles(col.out(0)), standin::doubles(r.out(0)));
+  EXPECT_EQ(standin::doubles(col.out(1)), standin::doubles(r.out(1)));
+  EXPECT_EQ(call(2, 0, standin::real(2, 2, {0, 1, 2, 3})).error_id, "icf_ortho:notVector");
 
   EXPECT_EQ(call(0.9, 0).error_id, "icf_ortho:badOrder");
   EXPECT_EQ(call(-3, 0).error_id, "icf_ortho:badOrder");

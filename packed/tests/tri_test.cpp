@@ -114,10 +114,10 @@ TEST(PackedEntries, ShapesAndSlots) {
   EXPECT_TRUE(u.clean());
   EXPECT_EQ(mxGetM(u.out(0)), 3u);
   EXPECT_EQ(standin::singles(u.out(0)), (std::vector<float>{1, 4, 7, 4, 5, 8, 7, 8, 9}));
-  // A row counts as one entry.
+  // A row is a packed vector as well.
   auto row = standin::call("tri_unpack_f32", 1, {standin::single(1, 3, {5, 6, 7})});
   ASSERT_TRUE(row.ok);
-  EXPECT_EQ(standin::singles(row.out(0)), (std::vector<float>{5}));
+  EXPECT_EQ(standin::singles(row.out(0)), (std::vector<float>{5, 6, 6, 7}));
 
   auto q = standin::call("tri_qform_f32", 1, {standin::single(6, 1, {1, 4, 5, 7, 8, 9}), standin::real(3, 1, {1, 2, 3})});
   ASSERT_TRUE(q.ok) << q.error_text;
@@ -136,6 +136,24 @@ TEST(PackedEntries, ShapesAndSlots) {
   EXPECT_EQ(mxGetN(e2.out(0)), 0u);
   auto e3 = standin::call("tri_qform_f32", 1, {standin::single(0, 1), standin::real(0, 1)});
   EXPECT_EQ(standin::doubles(e3.out(0)), (std::vector<double>{0}));
+}
+
+// A packed vector or an x given as a row was read as its first element (a
+// 1-by-1 result, no error); a matrix in place of either (S for P, say) as the
+// start of its first column.  Rows now count in full; matrices are refused.
+TEST(PackedEntries, RowsCountInFullAndMatricesAreRefused) {
+  const std::vector<float> packed{1, 4, 5, 7, 8, 9};
+  auto row = standin::call("tri_unpack_f32", 1, {standin::single(1, 6, packed)});
+  ASSERT_TRUE(row.ok) << row.error_text;
+  EXPECT_EQ(mxGetM(row.out(0)), 3u);
+  EXPECT_EQ(standin::singles(row.out(0)), (std::vector<float>{1, 4, 7, 4, 5, 8, 7, 8, 9}));
+  auto q = standin::call("tri_qform_f32", 1, {standin::single(1, 6, packed), standin::real(1, 3, {1, 2, 3})});
+  ASSERT_TRUE(q.ok) << q.error_text;
+  EXPECT_EQ(standin::doubles(q.out(0)), (std::vector<double>{256}));
+  eegtest::expect_error(standin::call("tri_unpack_f32", 1, {standin::single(3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9})}),
+                        "tri_unpack_f32:notVector");
+  eegtest::expect_error(standin::call("tri_qform_f32", 1, {standin::single(6, 1, packed), standin::real(3, 2)}),
+                        "tri_qform_f32:notVector");
 }
 
 TEST(PackedEntries, BadInputIsRefusedWithIdentifier) {

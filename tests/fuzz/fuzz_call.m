@@ -11,23 +11,30 @@ function c = fuzz_call(seed, k, ctx)
 % C.errors: warning identifiers turned into errors for the call.
 % C.session: for acq_fetch and acq_stop, what to do with a live session:
 % '' (use C.args), 'valid' or 'mutate'; C.mutation says which inputs to
-% replace (fuzz_run applies it to the live session's scalars).
+% replace (fuzz_run applies it to the live session's scalars).  For the
+% functions that take acq_open's session struct: 'user' (the live struct
+% as input 1) or 'user_mutate' (the struct with C.mutation's field changed).
   rand('state', seed * 1000003 + k);
   randn('state', seed * 1000003 + k);
-  names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'gram_square', 'gram_pair', 'linmodel_score', ...
+  names = {'acq_start', 'acq_fetch', 'acq_stop', 'acq_stop_all', 'acq_open', 'acq_read', 'acq_window', ...
+           'acq_events', 'acq_status', 'acq_close', 'gram_square', 'gram_pair', 'linmodel_score', ...
            'icf_rbf', 'icf_dotpower', 'icf_ortho', 'icf_matrix', 'linidx_coords', 'lattice_frontier', ...
            'lattice_frontier_full', 'lattice_extend', 'lattice_mismatch', 'lattice_nearest', ...
-           'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32'};
+           'tri_pack_f32', 'tri_unpack_f32', 'tri_qform_f32', 'linmodel_train', 'linmodel_predict'};
   c = struct('name', names{mod(k - 1, numel(names)) + 1}, 'args', {{}}, 'nout', 1, ...
              'env', {cell(0, 2)}, 'errors', {{}}, 'session', '', 'mutation', []);
   switch c.name
     case 'acq_start',             c = acq_start_call(c, ctx);
     case {'acq_fetch', 'acq_stop'}, c = acq_session_call(c, ctx);
+    case 'acq_open',              c = acq_open_call(c, ctx);
+    case {'acq_read', 'acq_window', 'acq_events', 'acq_status', 'acq_close'}, c = user_session_call(c);
     case 'acq_stop_all'
       % Mostly refused, so that sessions live long enough to be fetched from.
       c = finish(c, repmat({fuzz_value()}, 1, rand < 0.7), 0, ri(0, 1));
     case {'gram_square', 'gram_pair'}, c = gram_call(c);
     case 'linmodel_score',        c = linmodel_call(c);
+    case 'linmodel_train',        c = linmodel_train_call(c);
+    case 'linmodel_predict',      c = linmodel_predict_call(c);
     case 'icf_rbf',  c = finish(c, {data(), width(), tol(), count()}, 3, 2);
     case 'icf_dotpower'
       c = finish(c, {data(), pick({1, 0, -1, 0.5, NaN, Inf, 1e300}), pick({1, 0.5, -2, 0, NaN, 1e-300}), ...
@@ -258,6 +265,63 @@ function y = model_labels(n, nr_class)
   y = floor(rand(n, 1) * max(nr_class, 1)) + 1;
 end
 
+% Instances for training and prediction: dense or sparse, rows or columns
+% (col), often of a hostile class, shape or content.
+function [X, col] = instances(n, d)
+  X = randn(n, d) .* (rand(n, d) < 0.7);
+  if rand < 0.4, X = sparse(X); end
+  col = rand < 0.25;
+  if col, X = X'; end
+  if rand < 0.05 && ~isempty(X), X(ri(1, numel(X))) = pick({NaN, Inf, -Inf, 1e308}); end
+  if rand < 0.25
+    X = pick({X * (1 + 1i), single(full(X)), X ~= 0, int32(full(X)), zeros(n, 0), sparse(2^31 - 2, n), ...
+              sparse(2^31, n), sparse(2^40, 1), X(:, end:-1:1), [X, X], {X}, 'X'});
+  end
+end
+
+% The third or fourth input: 'col' or something else.
+function args = with_format(args, col)
+  if col || rand < 0.1
+    args{end + 1} = pick({'col', 'col', 'col', 'col', 'COL', 'row', 'col ', [], 1, {'col'}});
+  end
+end
+
+function c = linmodel_train_call(c)
+  n = ri(0, 12);
+  [X, col] = instances(n, ri(0, 6));
+  y = model_labels(n, pick({2, 3, 1, 5}));
+  if rand < 0.15, y = randn(n, 1); end
+  if rand < 0.1, y = pick({y', y(1:end - 1), [y; 1], y + 0.5, NaN(n, 1), y * 1e10, y * 1i, sparse(y), ...
+                           int32(y), [y, y], []}); end
+  opts = pick({'', '-s 0', '-s 1 -c 2', '-s 2 -B 1 -q', '-s 3 -e 0.5', '-s 4 -B 0', '-s 5', '-s 6 -c 4', ...
+               '-s 7 -w1 2 -w2 0.5', '-s 11 -p 0.2', '-s 12 -B 1', '-s 13', '-v 3', '-s 0 -v 2 -q', '-v 50', ...
+               '-w9 3', '-c 0', '-c -1', '-e 0', '-p -1', '-s 8', '-s 99', '-s -1', '-x 1', '-c', '-c nan', '-c 1e39', ...
+               '-w 1', '-w1.5 2', '-v 1', '-B inf', '-C', repmat('-c 1 ', 1, 400), repmat('x', 1, 3000), ...
+               repmat('-w1 1 ', 1, 1100), char([45 115 0 49]), ['-s 0'; '-s 1'], [], 7, {'-s 0'}, 'col'});
+  c = finish(c, with_format({y, X, opts}, col), 2, 1);
+end
+
+function c = linmodel_predict_call(c)
+  solver = pick({0, 1, 2, 4, 6, 7, 0, 6, 11, 12, 13, -1, 99, NaN});
+  nr_class = pick({2, 2, 3, 1});
+  nr_feature = ri(0, 6);
+  bias = pick({-1, -1, 1, 1, 0, 0.5, 1.7, NaN, -Inf});
+  cc = nr_class;
+  if nr_class == 2 && solver ~= 4, cc = 1; end
+  model = struct('Parameters', solver, 'nr_class', nr_class, 'nr_feature', nr_feature, 'bias', bias, ...
+                 'Label', (1:nr_class)', 'w', randn(cc, nr_feature + (bias >= 0)));
+  if rand < 0.08, model.Label = zeros(0, 1); end
+  for t = 1:ri(0, 3) * (rand < 0.25)
+    model = mutate_struct(model);
+  end
+  if rand < 0.05, model.nr_feature = pick({2^31 - 1, 2^31, 1e10, -1, NaN}); end
+  if rand < 0.03, model = pick({repmat(model, 1, 2), model([]), fuzz_value()}); end
+  d = nr_feature;
+  if rand < 0.15, d = ri(0, 8); end
+  [X, col] = instances(ri(0, 8), d);
+  c = finish(c, with_format({model, X}, col), 2, 3);
+end
+
 % ---------------------------------------------------------------------------
 % Acquisition.
 
@@ -272,20 +336,92 @@ function c = acq_start_call(c, ctx)
   c = finish(c, {path}, 1, 15);
   if rand < 0.85, c.nout = 15; end
   if rand < 0.5
+    % Settings of the simulated amplifier, often ones it must refuse at the
+    % open: not whole numbers, out of range, negative, exponent forms, bad
+    % connection suffixes and AMPSIM_FAIL items.
+    fail = sprintf('%s:%d%s', pick({'OPEN_DRIVER_ASYNC', 'USB_WRITE', 'READ_MULTIPLE_SWEEPS', 'READ_POINTER', ...
+                                     'CLOSE_DRIVER_ASYNC'}), ri(1, 6), pick({'', '', '@1', '@2'}));
+    if rand < 0.2, fail = pick({'USB_WRITE:x', 'usb_write:1', 'USB_WRITE:1,', 'READ_POINTER:0', 'USB_WRITE:1@0', 'USB_WRITE'}); end
     pool = {'AMPSIM_STATUS', pick({'0x88000000', '0x86000000', '0x80000000', '0x00000000', '0x20000000', ...
                                    '0x22000000', '0xA2000000', '0xC8000000', '0x8E000000', ...
-                                   sprintf('%u', floor(rand * 2^32))});
-            'AMPSIM_FAIL', sprintf('%s:%d%s', pick({'OPEN_DRIVER_ASYNC', 'USB_WRITE', 'READ_MULTIPLE_SWEEPS', ...
-                                                    'READ_POINTER', 'CLOSE_DRIVER_ASYNC'}), ri(1, 6), ...
-                                   pick({'', '', '@1', '@2'}));
-            'AMPSIM_CHANNELS', pick({'34', '282', '283', '610', '3', '100000'});
-            'AMPSIM_RATE', pick({'1000', '2048', '16384', '40000'});
-            'AMPSIM_MIDSWEEP', pick({'4', '12', '1000'});
-            'AMPSIM_BADPOINTER', pick({'8388612', '4294967295', '0'});
-            'AMPSIM_START', pick({'0', '8', '8388608', '34639872'})};
+                                   sprintf('%u', floor(rand * 2^32)), '0x100000000', '-1', '0x88000000@2'});
+            'AMPSIM_FAIL', fail;
+            'AMPSIM_CHANNELS', pick({'34', '282', '283', '610', '3', '100000', '-3', '2', '100001', 'abc', '0x11A'});
+            'AMPSIM_RATE', pick({'1000', '2048', '16384', '40000', '65536', '65537', '0', 'abc', '1e6', '-1', ...
+                                 '0x800', ' 2048', '2048@2', '1000000000000', '4000000000'});
+            'AMPSIM_MIDSWEEP', pick({'4', '12', '1000', '2147483647', '-4', '0x100000000'});
+            'AMPSIM_BADPOINTER', pick({'8388612', '4294967295', '0', '4294967296', '-1'});
+            'AMPSIM_START', pick({'0', '8', '8388608', '34639872', '-4', '-4294967296', '2147483647', '2147483648', ...
+                                  '8@0', '8@x'});
+            'AMPSIM_OFFSET', pick({'4096', '0x100000000000', '2147483647', '-4', '1e3'});
+            'AMPSIM_SEED', pick({'7', 'abc', '18446744073709551615', '18446744073709551616', '0x'});
+            'AMPSIM_PARADIGM', pick({'oddball', 'Oddball', 'off', ''});
+            'AMPSIM_STALL', pick({'1', '2', 'yes', '1@2'})};
     c.env = pool(unique(arrayfun(@(x) ri(1, rows(pool)), 1:ri(1, 2))), :);
   end
+  if rand < 0.1
+    % Settings together that once killed or hung the host: huge rates (with
+    % the oddball paradigm), the largest rate and sweep size allowed, offsets
+    % and starts beyond any ring.
+    c.env = pick({{'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '1000000000000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '4000000000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x88000000'; 'AMPSIM_RATE', '65536'; ...
+                   'AMPSIM_CHANNELS', '100000'}, ...
+                  {'AMPSIM_PARADIGM', 'oddball'; 'AMPSIM_STATUS', '0x86000000'; 'AMPSIM_RATE', '65536'}, ...
+                  {'AMPSIM_OFFSET', '0x100000000000'}, {'AMPSIM_OFFSET', '2147483647'}, ...
+                  {'AMPSIM_START', '-4294967296'}, {'AMPSIM_START', '-4@2'}});
+  end
   if rand < 0.2, c.errors = {'BioSemi:BatteryLow'}; end
+end
+
+% acq_open: mostly the simulated amplifier with options it takes (so that
+% sessions live long enough to be read), else acq_start's paths and hostile
+% simulator settings, and options it must refuse; now and then a recording
+% into the work folder.
+function c = acq_open_call(c, ctx)
+  path = {ctx.paths{1}};
+  if rand < 0.3
+    c = acq_start_call(c, ctx);
+    path = c.args(1:min(1, end));
+  end
+  opts = {};
+  if rand < 0.9, opts = {'quiet', true}; end
+  for j = 1:ri(0, 2)
+    if rand < 0.75
+      opts = [opts, pick({{'history', pick({0.5, 2, 60})}, ...
+                          {'channels', pick({{'A1'}, {'a1', 'EXTRA16'}, [3 4], [282 1 2], 'Status'})}, ...
+                          {'record', ctx.record, 'overwrite', true}})];
+    else
+      opts = [opts, pick({{'history', pick({0.01, 0, -1, NaN, Inf, 1e12, 'x', [1 2], 1i})}, ...
+                          {'channels', pick({{'Cz'}, 0, 283, 1e9, {}, {1}, '', {'A1'; 'B1'}, NaN, -1, ...
+                                             {repmat('A', 1, 40)}})}, ...
+                          {'record', pick({ctx.record, '', 5, fullfile(ctx.record, 'x.bdf')})}, ...
+                          {'overwrite', pick({'yes', [], [true true]})}, {pick({'loud', 5, '', 'QUIET'}), 1}, {'quiet'}})];
+    end
+  end
+  c.args = [path, opts];
+  c.nout = 1;
+  if rand < 0.1, c.nout = ri(0, 2); end
+  c.session = 'user_open';
+end
+
+% The functions of acq_open's session: mostly the live session struct (set
+% by fuzz_run), sometimes with a field changed, or arbitrary values.
+function c = user_session_call(c)
+  extra = {};
+  if strcmp(c.name, 'acq_window')
+    extra = pick({{1, 10}, {100, 2000}, {1, 1}, {1e15, 1e15 + 1}, {0, 5}, {10, 5}, {2.5, 3}, {NaN, 2}, ...
+                  {1, Inf}, {int32(1), 2}, {1}});
+  end
+  nout = pick({1, 1, 1, 0, 2, 3});
+  if strcmp(c.name, 'acq_read'), nout = pick({2, 2, 2, 1, 3}); end
+  if strcmp(c.name, 'acq_window'), nout = pick({1, 2, 2, 3}); end
+  c = finish(c, [{fuzz_value()}, extra], 1 + numel(extra), nout);
+  c.nout = nout;
+  c.session = pick({'user', 'user', 'user', 'user_mutate', ''});
+  c.mutation = struct('field', pick({'id', 'ring', 'library', 'driver', 'usb_write', 'close_driver', 'labels'}), ...
+                      'value', {pick({[], int32(0), int32(999), uint64(0), uint64(4096), 1, 'x', {}, int32([1 2])})}, ...
+                      'remove', rand < 0.3);
 end
 
 % Fetch and stop: with a live session, its scalars, either as they are or

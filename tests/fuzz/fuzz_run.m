@@ -11,12 +11,15 @@ function fuzz_run(seed, first, last, logfile, workdir, wild)
   ctx.wild = logical(wild);
   ctx.paths = fuzz_paths(workdir);
   ctx.fifo = fullfile(workdir, 'fifo.so');
+  ctx.record = fullfile(workdir, 'fuzz.bdf');
   log = fopen(logfile, 'a');
   session = [];     % the live acquisition session: its fifteen scalars and the last pointer
   stale = [];       % the last stopped session's scalars (wild calls only)
+  user = [];        % the live session struct of acq_open
   for k = first:last
     c = fuzz_call(seed, k, ctx);
     [c, use] = session_args(c, session, stale, ctx);
+    [c, use] = user_args(c, use, user);
     fprintf(log, 'CALL %d %d %s\n', seed, k, call_text(c));
     fflush(log);
     for j = 1:rows(c.env), setenv(c.env{j, 1}, c.env{j, 2}); end
@@ -43,6 +46,7 @@ function fuzz_run(seed, first, last, logfile, workdir, wild)
     for j = 1:rows(c.env), unsetenv(c.env{j, 1}); end
     for j = 1:numel(c.errors), warning('off', c.errors{j}); end
     [session, stale] = track_session(c, use, outcome, out, session, stale);
+    user = track_user(c, use, outcome, out, user);
     if isempty(use), use = '-'; end
     fprintf(log, 'RET %d %d %.4f %s %s %s\n', seed, k, dt, c.name, strtok(use), outcome);
   end
@@ -56,6 +60,17 @@ function fuzz_run(seed, first, last, logfile, workdir, wild)
       outcome = err.identifier;   % a stale stop may have ended it
     end
     fprintf(log, 'RET %d %d 0 acq_stop valid %s\n', seed, last, outcome);
+  end
+  if ~isempty(user)
+    fprintf(log, 'CALL %d %d acq_close of the acq_open session still live after the last call\n', seed, last);
+    fflush(log);
+    try
+      acq_close(user);
+      outcome = 'ok';
+    catch err
+      outcome = err.identifier;
+    end
+    fprintf(log, 'RET %d %d 0 acq_close valid %s\n', seed, last, outcome);
   end
   fprintf(log, 'END %d %d %d\n', seed, first, last);
   fclose(log);
@@ -136,6 +151,39 @@ function v = pick_shape(v, f)
     case 0, v = [v, v];
     case 1, v = v([]);
     otherwise, v = repmat(v, [1 1 2]);
+  end
+end
+
+% The session struct of acq_open as the call's recipe says: the live one, or
+% the live one with a field changed or removed.
+function [c, use] = user_args(c, use, user)
+  if ~any(strcmp(c.session, {'user', 'user_mutate'})) || isempty(user), return; end
+  s = user;
+  use = ['valid ' c.name];
+  if strcmp(c.session, 'user_mutate')
+    m = c.mutation;
+    if m.remove
+      s = rmfield(s, m.field);
+    else
+      s.(m.field) = m.value;
+    end
+    use = 'mutated';
+  end
+  c.args{1} = s;
+end
+
+% Keeps acq_open's live session up to date after a call: one at a time (a
+% second one on another library is closed at once).
+function user = track_user(c, use, outcome, out, user)
+  if strcmp(c.name, 'acq_open') && strcmp(outcome, 'ok') && c.nout >= 1 && isstruct(out{1})
+    if isempty(user)
+      user = out{1};
+    else
+      acq_close(out{1});
+    end
+  elseif (strcmp(use, 'valid acq_close') && strcmp(outcome, 'ok')) || ...
+         (strcmp(c.name, 'acq_stop_all') && strcmp(outcome, 'ok'))
+    user = [];
   end
 end
 

@@ -1,17 +1,33 @@
 % eegmex_build inside Octave: it builds every MEX file, the simulated driver
-% and the .m files into a folder, and its MEX files give the same bits as
-% the CMake build's on a handful of calls.
+% and the .m files into a folder, compiling each source with the CMake
+% build's flags, and its MEX files give the same bits as the CMake build's on
+% a handful of calls.  The folder's name holds what a shell would take apart
+% or expand (spaces, quotes, $1): the files must land in it all the same.
 build_dir = getenv('EEGMEX_BUILD_DIR');
 top = fileparts(fileparts(fileparts(mfilename('fullpath'))));
 cmake_mex = fullfile(build_dir, 'mex');
-inhost_mex = fullfile(build_dir, 'inhost-mex');
-if exist(inhost_mex, 'dir'), confirm_recursive_rmdir(false); rmdir(inhost_mex, 's'); end
+inhost_mex = fullfile(build_dir, 'inhost "mex" of o''brien $1');
+confirm_recursive_rmdir(false);
+for old = dir(fullfile(build_dir, 'inhost*'))'
+  rmdir(fullfile(build_dir, old.name), 's');
+end
 
-addpath(top);
-built = eegmex_build(inhost_mex);
+addpath(top, fileparts(mfilename('fullpath')));
+printed = evalc('built = eegmex_build(inhost_mex, ''-v'');');
+neighbours = {dir(fullfile(build_dir, 'inhost*')).name};
+assert(isequal(neighbours, {'inhost "mex" of o''brien $1'}), 'eegmex_build wrote into %s', strjoin(neighbours, ', '));
 lists = fileread(fullfile(top, 'eegmex_sources.mk'));
 list = @(name) regexp(regexp(lists, [name ' :=([^\n]*)'], 'tokens', 'once'){1}, '\S+', 'match');
 names = list('EEGMEX_MEX');
+
+% Every source compiled as CMake compiles it.
+compared = compare_build_flags(printed, build_dir, 'eegmex_build');
+sources = {};
+for n = [names, list('EEGMEX_SHARED')]
+  sources = [sources, list([n{1} '_SOURCES'])];
+end
+assert(isempty(setdiff(sources, compared)), 'eegmex_build printed no compile command for %s', ...
+       strjoin(setdiff(sources, compared), ', '));
 assert(numel(names) >= 19);
 for k = 1:numel(names)
   assert(isfile(fullfile(inhost_mex, [names{k} '.mex'])), names{k});
@@ -28,9 +44,10 @@ if ! exist(octave, 'file'), octave = 'octave-cli'; end
 results = {};
 for folder = {cmake_mex, inhost_mex}
   file = [tempname() '.bin'];
+  setenv('EEGMEX_CALLS_DIR', folder{1});   % no shell sees the folder's name
   cmd = sprintf(['"%s" --no-history --no-init-file --quiet --no-window-system --eval ' ...
-                 '"addpath(''%s''); addpath(''%s''); r = inhost_calls(); save(''-binary'', ''%s'', ''r'');"'], ...
-                octave, folder{1}, fileparts(mfilename('fullpath')), file);
+                 '"addpath(getenv(''EEGMEX_CALLS_DIR'')); addpath(''%s''); r = inhost_calls(); save(''-binary'', ''%s'', ''r'');"'], ...
+                octave, fileparts(mfilename('fullpath')), file);
   [status, out] = system(cmd);
   if status != 0, error('the calls failed in %s:\n%s', folder{1}, out); end
   results{end + 1} = load(file).r;
@@ -61,4 +78,5 @@ pause(0.1);
 [data, ptr] = acq_fetch(s{1}, s{2}, s{6}, s{8}, s{9}, s{15});
 evalc('acq_stop(s{1}, s{2}, s{4}, s{7}, s{8})');
 assert(columns(data) > 0 && all(data(1, :) == -256));
-printf('eegmex_build: %d MEX files, %d outputs identical to the CMake build''s\n', numel(names), numel(fields));
+printf('eegmex_build: %d MEX files, %d sources compiled with the CMake build''s flags, %d outputs identical\n', ...
+       numel(names), numel(compared), numel(fields));
