@@ -11,9 +11,9 @@ function built = eegmex_build(outdir, varargin)
 %
 %   Run it in GNU Octave (mex, that is mkoctfile --mex) or MATLAB (mex with
 %   a C++17 compiler set up by mex -setup C++).  Nothing else is needed but
-%   liblinear for linmodel_score (Debian: liblinear-dev).  Every source is
-%   compiled with the flags of the CMake build (optimization, no fused
-%   multiply-adds, no fast-math): the MEX files are as fast as make build's
+%   liblinear for the linmodel_ functions (Debian: liblinear-dev).  Every
+%   source is compiled with the flags of the CMake build (optimization, no
+%   fused multiply-adds, no fast-math): the MEX files are as fast as make build's
 %   and give the same bits.  What to build, and those flags, come from
 %   eegmex_sources.mk, the build lists written from the CMake files.  The
 %   compiler works on a copy of the sources in a temporary folder of its

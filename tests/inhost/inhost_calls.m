@@ -29,6 +29,9 @@ function r = inhost_calls()
   y = 1 + mod((1:40)', 3);
   [r.lin_labels, r.lin_acc, r.lin_dec] = evalc_free(@() linmodel_score(y, S, lm));
   [r.lin_labels_b, r.lin_acc_b, r.lin_prob] = evalc_free(@() linmodel_score(y, S', lm, '-b 1', 'col'));
+  trained = linmodel_train(y, S, '-s 0 -c 2 -q');
+  r.train_w = trained.w;
+  [r.pred_labels, r.pred_scores, r.pred_prob] = linmodel_predict(trained, S);
 
   r.coords = linidx_coords([3 4 5 6], (1:360)');
   set = int32([1 1 1; 2 1 1; 1 2 1; 3 1 1; 1 1 2]');
