@@ -2,7 +2,6 @@
 // Copies the whole sweeps that arrived in the session ring since `last`
 // into an int32 channels x n matrix and returns the new pointer.
 #include <cstdint>
-#include <cstring>
 
 #include "acquisition/driver.h"
 #include "acquisition/ring.h"
@@ -20,11 +19,6 @@ enum { OUT_DATA, OUT_POINTER, OUTPUT_COUNT };
 
 // Largest channel count whose ring length fits in 32-bit signed arithmetic.
 constexpr int32_t MAX_CHANNELS = 2147483647 / (4 * RING_SWEEPS);
-
-mxArray* make_int32(size_t m, size_t n) {
-  const mwSize dims[2] = {static_cast<mwSize>(m), static_cast<mwSize>(n)};
-  return mxCreateNumericArray(2, dims, mxINT32_CLASS, mxREAL);
-}
 
 // Scalars that do not name a live session are refused before any of them
 // is used as an address.
@@ -147,9 +141,9 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
   loss.late = session.rate > 0 && loss.elapsed * session.rate >= RING_SWEEPS;
   mxArray* data = nullptr;
   if (plan.sweeps < 0) {
-    data = make_int32(0, 0);
+    data = host::int32_matrix(0, 0);
   } else {
-    data = make_int32(static_cast<size_t>(channels), static_cast<size_t>(plan.sweeps));
+    data = host::int32_matrix(static_cast<size_t>(channels), static_cast<size_t>(plan.sweeps));
     copy_sweeps(ring, plan, static_cast<unsigned char*>(mxGetData(data)));
     // The driver kept writing while the result was made and filled: ask
     // where it is now, and drop the oldest sweeps it may have reached.
@@ -165,12 +159,8 @@ extern "C" EEGMEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, c
     if (reached > 0) {
       loss.overwritten = reached;
       const int64_t kept = plan.sweeps - reached;
-      mxArray* newer = make_int32(kept > 0 ? static_cast<size_t>(channels) : 0, static_cast<size_t>(kept));
-      if (kept > 0)
-        std::memcpy(mxGetData(newer), static_cast<const unsigned char*>(mxGetData(data)) + reached * sweep_bytes,
-                    static_cast<size_t>(kept * sweep_bytes));
-      mxDestroyArray(data);
-      data = newer;
+      data = host::keep_last_int32_columns(data, static_cast<size_t>(channels),
+                                           kept > 0 ? static_cast<size_t>(kept) : 0);
     }
   }
   note_fetch(ring, now);

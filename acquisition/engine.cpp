@@ -102,13 +102,6 @@ int32_t locked_read_pointer(Engine* e, uint32_t* pointer, bool& threw) {
   }
 }
 
-// Copies `bytes` of the ring from `offset` on (modulo the ring) into dest.
-void copy_from_ring(const unsigned char* ring, int64_t ring_bytes, int64_t offset, void* dest, int64_t bytes) {
-  const int64_t first = std::min(bytes, ring_bytes - offset);
-  std::memcpy(dest, ring + offset, static_cast<size_t>(first));
-  if (bytes > first) std::memcpy(static_cast<unsigned char*>(dest) + first, ring, static_cast<size_t>(bytes - first));
-}
-
 // Takes `count` sweeps from the ring at byte `pos` on into the history as
 // sweeps `first` on, checking each sweep's sync word.  Returns how many were
 // taken: fewer when a sync word is missing (the rest is misaligned).
@@ -125,7 +118,7 @@ int64_t take_sweeps(Engine* e, int64_t pos, int64_t first, int64_t count) {
     for (int64_t j = 0; j < good;) {
       const int64_t slot = (first + j) % e->history.capacity;
       const int64_t n = std::min(good - j, e->history.capacity - slot);
-      copy_from_ring(c.ring, c.ring_bytes, (pos + j * sweep_bytes) % c.ring_bytes, history_slot(e->history, first + j),
+      copy_ring_bytes(c.ring, c.ring_bytes, (pos + j * sweep_bytes) % c.ring_bytes, history_slot(e->history, first + j),
                      n * sweep_bytes);
       j += n;
     }
@@ -136,7 +129,7 @@ int64_t take_sweeps(Engine* e, int64_t pos, int64_t first, int64_t count) {
     const int64_t at = (pos + j * sweep_bytes) % c.ring_bytes;
     const uint32_t* sweep = reinterpret_cast<const uint32_t*>(c.ring + at);
     if (at + sweep_bytes > c.ring_bytes) {
-      copy_from_ring(c.ring, c.ring_bytes, at, e->scratch, sweep_bytes);
+      copy_ring_bytes(c.ring, c.ring_bytes, at, e->scratch, sweep_bytes);
       sweep = e->scratch;
     }
     int32_t* slot = history_slot(e->history, first + j);

@@ -1,5 +1,6 @@
 #include "acquisition/ring.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -68,6 +69,12 @@ void copy_sweeps(const unsigned char* ring, const FetchPlan& plan, unsigned char
   if (plan.first_bytes > 0) std::memcpy(dest, ring + plan.first_offset, static_cast<size_t>(plan.first_bytes));
   if (plan.second_bytes > 0)
     std::memcpy(dest + plan.first_bytes, ring, static_cast<size_t>(plan.second_bytes));
+}
+
+void copy_ring_bytes(const unsigned char* ring, int64_t ring_bytes, int64_t offset, void* dest, int64_t bytes) {
+  const int64_t first = std::min(bytes, ring_bytes - offset);
+  std::memcpy(dest, ring + offset, static_cast<size_t>(first));
+  if (bytes > first) std::memcpy(static_cast<unsigned char*>(dest) + first, ring, static_cast<size_t>(bytes - first));
 }
 
 int64_t overwritten_sweeps(int64_t span_end, int64_t pointer, int64_t after, int64_t sweeps, int64_t sweep_bytes,

@@ -52,6 +52,10 @@ FetchPlan plan_fetch(int32_t p, int32_t last, int32_t sweep_bytes, int32_t ring_
 // Copies the planned bytes into dest (sweeps * sweep_bytes bytes).
 void copy_sweeps(const unsigned char* ring, const FetchPlan& plan, unsigned char* dest);
 
+// Copies `bytes` of the ring from byte `offset` on, going round its end,
+// into dest.
+void copy_ring_bytes(const unsigned char* ring, int64_t ring_bytes, int64_t offset, void* dest, int64_t bytes);
+
 // The driver goes on writing while sweeps are copied out of the ring.  A
 // copy of `sweeps` whole sweeps that end at byte `span_end` was planned when
 // the driver's pointer stood at `pointer` (span_end or a little past it, in

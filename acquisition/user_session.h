@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 #include "acquisition/engine.h"
 #include "acquisition/session_entry.h"
@@ -64,22 +63,14 @@ inline acquisition::Engine* session_engine(const char* deliverable, const mxArra
 // found overwritten after the copy are left out of it.  Returns the matrix
 // and sets `first` to the first sweep it holds.
 inline mxArray* copy_span(const acquisition::Engine* e, int64_t from, int64_t to, int64_t& first) {
-  const int32_t rows = acquisition::engine_rows(e);
-  const mwSize dims[2] = {static_cast<mwSize>(to > from ? rows : 0), static_cast<mwSize>(to - from)};
-  mxArray* data = mxCreateNumericArray(2, dims, mxINT32_CLASS, mxREAL);
+  const size_t rows = static_cast<size_t>(acquisition::engine_rows(e));
+  mxArray* data = host::int32_matrix(to > from ? rows : 0, static_cast<size_t>(to - from));
   first = from;
   if (to <= from) return data;
-  int32_t* words = static_cast<int32_t*>(mxGetData(data));
-  const int64_t intact = acquisition::engine_copy(e, from, to, words);
+  const int64_t intact = acquisition::engine_copy(e, from, to, static_cast<int32_t*>(mxGetData(data)));
   if (intact == from) return data;
-  const mwSize kept[2] = {static_cast<mwSize>(to > intact ? rows : 0), static_cast<mwSize>(to - intact)};
-  mxArray* newer = mxCreateNumericArray(2, kept, mxINT32_CLASS, mxREAL);
-  if (to > intact)
-    std::memcpy(mxGetData(newer), words + (intact - from) * rows,
-                static_cast<size_t>(to - intact) * static_cast<size_t>(rows) * sizeof(int32_t));
-  mxDestroyArray(data);
   first = intact;
-  return newer;
+  return host::keep_last_int32_columns(data, rows, to > intact ? static_cast<size_t>(to - intact) : 0);
 }
 
 }  // namespace

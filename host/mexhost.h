@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -191,6 +192,25 @@ mxArray* scalar_out(T value) {
   mxArray* a = mxCreateNumericMatrix(1, 1, class_of<T>::id, mxREAL);
   *static_cast<T*>(mxGetData(a)) = value;
   return a;
+}
+
+// A new rows x n int32 matrix of zeros.
+inline mxArray* int32_matrix(size_t rows, size_t n) {
+  const mwSize dims[2] = {static_cast<mwSize>(rows), static_cast<mwSize>(n)};
+  return mxCreateNumericArray(2, dims, mxINT32_CLASS, mxREAL);
+}
+
+// Replaces a rows x n int32 matrix by its last `keep` columns (0 x 0 when
+// none is kept): a new matrix is made, then `data` is destroyed.
+inline mxArray* keep_last_int32_columns(mxArray* data, size_t rows, size_t keep) {
+  const size_t n = cols(data);
+  if (keep > n) keep = n;
+  mxArray* newer = int32_matrix(keep > 0 ? rows : 0, keep);
+  if (keep > 0)
+    std::memcpy(mxGetData(newer), static_cast<const int32_t*>(mxGetData(data)) + (n - keep) * rows,
+                keep * rows * sizeof(int32_t));
+  mxDestroyArray(data);
+  return newer;
 }
 
 // What a core call left behind when it threw: a fixed buffer, so that the
